@@ -1,0 +1,11 @@
+# Warning sets. Every target of ours gets the base set; the engine modules
+# (codec, capture), which work on raw bytes, also get the conversion warnings.
+add_library(postori_warnings INTERFACE)
+target_compile_options(postori_warnings INTERFACE -Wall -Wextra -Wpedantic)
+if(POSTORI_WERROR)
+  target_compile_options(postori_warnings INTERFACE -Werror)
+endif()
+
+add_library(postori_strict_warnings INTERFACE)
+target_link_libraries(postori_strict_warnings INTERFACE postori_warnings)
+target_compile_options(postori_strict_warnings INTERFACE -Wshadow -Wconversion -Wold-style-cast)

@@ -1,0 +1,230 @@
+#!/ usr / bin / env python3
+"""Generates codec/generated/sjis_tables.cpp from the code page 932 mapping file.
+
+Usage: gen_sjis_tables.py [--mapping CP932.TXT] [--output FILE]
+
+The mapping file is the one Unicode publishes for code page 932 ("cp932 to
+Unicode table", table version 2.01); it is read, never copied into the
+project. Three tables come out of it, all in the three-level CodeTable shape
+(256 top entries x 8 middle entries x leaves of 32 values, 0 = no entry):
+
+unicode_to_sjis_table   UTF-16 unit -> Shift_JIS code
+  - U+FF61-U+FF9F -> the single bytes 0xA1-0xDF;
+  - every character the file maps from a double-byte code -> that code; a
+    character with several codes takes the one from the first group of:
+    JIS X 0208 (lead 0x81-0x84, 0x88-0xEA), NEC row 13 (lead 0x87),
+    NEC-selected IBM extensions (lead 0xED-0xEE); IBM extension codes
+    (lead 0xFA-0xFC) are never chosen;
+  - seven characters the file does not list, each mapped to the code of its
+    look-alike (EXTRA_ENTRIES);
+  - nothing below U+0080 and nothing for the user-defined area.
+
+euc_ibm_to_sjis_table   EUC-JP code of JIS rows 89-92 -> IBM extension code
+  - key k = b1 x 256 + b2, b1 in 0xF9-0xFC, b2 in 0xA1-0xFE; s = the
+    Shift_JIS code the JIS arithmetic gives for k (0xED40-0xEEFC); when the
+    file defines s, the value is the IBM extension code of the same
+    character; keys 0xFCEF and 0xFCF0 (s undefined) and 0xFCFB have none.
+
+sjis_to_unicode_table   Shift_JIS double-byte code -> Unicode character
+  - every double-byte code of the file, for decoding texts for display.
+
+Identical leaves are stored once and shared by every table that needs them.
+"""
+
+import argparse
+import hashlib
+import os
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+DEFAULT_MAPPING = os.path.join(ROOT, "..", "shared", "data", "CP932.TXT")
+DEFAULT_OUTPUT = os.path.join(ROOT, "codec", "generated", "sjis_tables.cpp")
+
+#Characters outside the mapping file, each given the code that the file
+#gives to the character it is confused with.
+EXTRA_ENTRIES = [
+    (0x00A2, 0x8191),  # CENT SIGN -> as U+FFE0
+    (0x00A3, 0x8192),  # POUND SIGN -> as U+FFE1
+    (0x00AC, 0x81CA),  # NOT SIGN -> as U+FFE2
+    (0x2014, 0x815C),  # EM DASH -> as U+2015
+    (0x2016, 0x8161),  # DOUBLE VERTICAL LINE -> as U+2225
+    (0x2212, 0x817C),  # MINUS SIGN -> as U+FF0D
+    (0x301C, 0x8160),  # WAVE DASH -> as U+FF5E
+]
+
+#EUC - JP keys of rows 89 - 92 that get no entry although their code exists.
+EUC_IBM_EXCLUDED = {0xFCFB}
+
+
+def read_mapping(path):
+    """Returns {code: unicode} for every defined code of the mapping file."""
+    mapping = {}
+    with open(path, "rb") as f:
+        for raw in f:
+            line = raw.decode("ascii").rstrip("\r\n")
+            if not line or line.startswith("#"):
+                continue
+            columns = line.split("\t")
+            code = int(columns[0], 16)
+            value = columns[1].strip() if len(columns) > 1 else ""
+            if not value:
+                continue  # undefined single byte or lead byte
+            mapping[code] = int(value, 16)
+    return mapping
+
+
+def group_rank(code):
+    """Preference among several codes of one character: lower wins."""
+    lead = code >> 8
+    if 0x81 <= lead <= 0x84 or 0x88 <= lead <= 0xEA:
+        return 0  # JIS X 0208
+    if lead == 0x87:
+        return 1  # NEC row 13
+    if 0xED <= lead <= 0xEE:
+        return 2  # NEC-selected IBM extensions
+    if 0xFA <= lead <= 0xFC:
+        return 3  # IBM extensions: never chosen while another code exists
+    raise ValueError("unexpected double-byte code %04X" % code)
+
+
+def jis_to_sjis(k):
+    """Shift_JIS code of a two-byte EUC-JP code by the JIS row/cell arithmetic."""
+    b1, b2 = k >> 8, k & 0xFF
+    h = b1 >> 1
+    if b1 & 1:
+        s1 = h + 0x31 if h < 0x6F else h + 0x71
+        s2 = b2 - 0x61 if b2 <= 0xDF else b2 - 0x60
+    else:
+        s1 = h + 0x30 if h <= 0x6F else h + 0x70
+        s2 = b2 - 2
+    return (s1 << 8) | s2
+
+
+def build_tables(mapping):
+    double = {
+code: u for code, u in mapping.items() if code > 0xFF}
+
+    unicode_to_sjis = {}
+    for u in range(0xFF61, 0xFFA0):
+        unicode_to_sjis[u] = u - 0xFF61 + 0xA1
+    codes_of = {}
+    for code, u in double.items():
+        codes_of.setdefault(u, []).append(code)
+    for u, codes in codes_of.items():
+        best = min(codes, key=lambda c: (group_rank(c), c))
+        if group_rank(best) == 3:
+            raise ValueError("U+%04X has only an IBM extension code" % u)
+        ranks = sorted(group_rank(c) for c in codes)
+        if len(ranks) > 1 and ranks[0] == ranks[1]:
+            raise ValueError("U+%04X has two codes in one group: %s" % (u, codes))
+        unicode_to_sjis[u] = best
+    for u, code in EXTRA_ENTRIES:
+        if u in unicode_to_sjis:
+            raise ValueError("extra entry U+%04X is already mapped" % u)
+        unicode_to_sjis[u] = code
+    for u in list(unicode_to_sjis):
+        if u < 0x80 or 0xE000 <= u <= 0xF8FF:
+            raise ValueError("U+%04X must not be in the table" % u)
+
+    ibm_code_of = {
+u: c for c, u in double.items() if group_rank(c) == 3}
+    euc_ibm_to_sjis = {}
+    for b1 in range(0xF9, 0xFD):
+        for b2 in range(0xA1, 0xFF):
+            k = (b1 << 8) | b2
+            s = jis_to_sjis(k)
+            if k in EUC_IBM_EXCLUDED or s not in double:
+                continue
+            euc_ibm_to_sjis[k] = ibm_code_of[double[s]]
+
+    return {
+        "unicode_to_sjis_table": unicode_to_sjis,
+        "euc_ibm_to_sjis_table": euc_ibm_to_sjis,
+        "sjis_to_unicode_table": double,
+    }
+
+
+def layout(entries):
+    """Splits {code: value} into {top: {middle: leaf tuple}}."""
+    blocks = {}
+    for code, value in entries.items():
+        if not 0 < value <= 0xFFFFFFFF or not 0 <= code <= 0xFFFF:
+            raise ValueError("entry %X -> %X out of range" % (code, value))
+        leaf = blocks.setdefault(code >> 8, {}).setdefault((code >> 5) & 7, [0] * 32)
+        leaf[code & 0x1F] = value
+    return {
+top : {
+mid: tuple(leaf) for mid, leaf in mids.items()
+} for
+        top, mids in blocks.items()}
+
+
+def emit(tables, source_line):
+    laid_out = {
+name: layout(entries) for name, entries in tables.items()}
+
+    leaf_ids = {}
+    for name in tables:
+        for top in sorted(laid_out[name]):
+            for mid in sorted(laid_out[name][top]):
+                leaf_ids.setdefault(laid_out[name][top][mid], len(leaf_ids))
+
+    out = []
+    out.append("// Generated by tools/gen_sjis_tables.py from %s. Do not edit." % source_line)
+    out.append("//")
+    out.append("// Storage: a leaf is 32 x 4 bytes, a middle 8 pointers, a table 256 pointers.")
+    for name in tables:
+        tops = laid_out[name]
+        refs = sum(len(m) for m in tops.values())
+        out.append("// %s: %d entries, %d top entries, %d leaves." % (name, len(tables[name]), len(tops), refs))
+    out.append("// %d distinct leaves in all (identical leaves are shared), %d bytes of leaves." %
+               (len(leaf_ids), len(leaf_ids) * 128))
+    out.append('#include "codec/sjis_tables.h"')
+    out.append("")
+    out.append("namespace postori {")
+    out.append("namespace {")
+    out.append("")
+    for leaf, index in sorted(leaf_ids.items(), key=lambda item: item[1]):
+        out.append("constexpr CodeLeaf leaf_%d{{" % index)
+        for row in range(0, 32, 8):
+            out.append("    " + ", ".join("0x%04X" % v for v in leaf[row:row + 8]) + ",")
+        out.append("}};")
+    out.append("")
+    for name in tables:
+        for top in sorted(laid_out[name]):
+            mids = laid_out[name][top]
+            slots = ", ".join("&leaf_%d" % leaf_ids[mids[m]] if m in mids else "nullptr" for m in range(8))
+            out.append("constexpr CodeMiddle %s_%02X{{%s}};" % (name, top, slots))
+        out.append("")
+    out.append("}  // namespace")
+    out.append("")
+    for name in tables:
+        tops = laid_out[name]
+        out.append("constinit const CodeTable %s{{" % name)
+        for row in range(0, 256, 4):
+            cells = ["&%s_%02X" % (name, t) if t in tops else "nullptr" for t in range(row, row + 4)]
+            out.append("    " + ", ".join(cells) + ",")
+        out.append("}};")
+        out.append("")
+    out.append("}  // namespace postori")
+    return "\n".join(out) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--mapping", default=DEFAULT_MAPPING, help="the code page 932 mapping file")
+    parser.add_argument("--output", default=DEFAULT_OUTPUT, help="the C++ file to write")
+    args = parser.parse_args()
+
+    with open(args.mapping, "rb") as f:
+        digest = hashlib.sha256(f.read()).hexdigest()
+    tables = build_tables(read_mapping(args.mapping))
+    text = emit(tables, "CP932.TXT (cp932 to Unicode table 2.01, sha256 %s)" % digest[:16])
+    with open(args.output, "w", newline="\n") as f:
+        f.write(text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

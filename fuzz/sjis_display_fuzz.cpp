@@ -1,6 +1,62 @@
+// Any bytes through both display decoders: the UTF-8 result must be exactly
+// the UTF-8 form of the UTF-16 result, no result may hold a surrogate, one
+// byte gives at most one unit, and the bytes 00-3F (never part of a pair)
+// must all come out as themselves.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t*, std::size_t) {
+#include "codec/display.h"
+
+namespace {
+
+std::string utf8_of(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (const char16_t c : text) {
+        const unsigned v = c;
+        if (v < 0x80) {
+            out += static_cast<char>(v);
+        } else if (v < 0x800) {
+            out += static_cast<char>(0xC0 | (v >> 6));
+            out += static_cast<char>(0x80 | (v & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (v >> 12));
+            out += static_cast<char>(0x80 | ((v >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (v & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view sjis(reinterpret_cast<const char*>(data), size);
+    const std::u16string utf16 = postori::sjis_to_utf16(sjis);
+    const std::string utf8 = postori::sjis_to_utf8(sjis);
+
+    if (utf16.size() > size || (size > 0 && utf16.empty())) {
+        std::abort();
+    }
+    std::size_t low_in = 0;
+    for (std::size_t k = 0; k < size; ++k) {
+        low_in += data[k] < 0x40 ? 1 : 0;
+    }
+    std::size_t low_out = 0;
+    for (const char16_t c : utf16) {
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            std::abort();
+        }
+        low_out += c < 0x40 ? 1 : 0;
+    }
+    if (low_in != low_out) {
+        std::abort();
+    }
+    if (utf8 != utf8_of(utf16)) {
+        std::abort();
+    }
     return 0;
 }

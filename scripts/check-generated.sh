@@ -1,15 +1,49 @@
 #!/usr/bin/env bash
-# Regenerates the code tables into a scratch file and fails when the
-# committed copy differs. Exits 77 (skipped) when the mapping file or
-# python3 is not at hand.
+# Regenerates the generated sources into scratch files and fails when a
+# committed copy differs:
+#   codec/generated/sjis_tables.cpp    from the mapping file;
+#   codec/data/weights.tsv             from the corpus (when it is at hand);
+#   codec/generated/weight_tables.cpp  from the committed weights.tsv and the
+#                                      mapping file.
+# The scratch files go next to SCRATCH_FILE (the code tables into it).
+# Exits 77 (skipped) when the mapping file or python3 is not at hand.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 mapping="$root/../shared/data/CP932.TXT"
+corpus="$root/../shared/data/corpus"
 scratch="${1:?usage: $0 SCRATCH_FILE}"
+scratch_dir="$(dirname "$scratch")"
+mkdir -p "$scratch_dir"
 if [ ! -f "$mapping" ] || ! command -v python3 >/dev/null; then
     echo "skipped: $mapping or python3 is missing"
     exit 77
 fi
+status=0
+
+# compare COMMITTED SCRATCH WHAT: diff the committed copy against its
+# regenerated scratch copy.
+compare() {
+    if diff -u "$root/$1" "$2"; then
+        echo "$1 is what $3"
+    else
+        echo "$1 differs from what $3"
+        status=1
+    fi
+}
+
 python3 "$root/tools/gen_sjis_tables.py" --mapping "$mapping" --output "$scratch"
-diff -u "$root/codec/generated/sjis_tables.cpp" "$scratch"
-echo "codec/generated/sjis_tables.cpp is what tools/gen_sjis_tables.py makes of $mapping"
+compare codec/generated/sjis_tables.cpp "$scratch" "tools/gen_sjis_tables.py makes of $mapping"
+
+if compgen -G "$corpus/*.txt" >/dev/null; then
+    python3 "$root/tools/gen_weights.py" --list --corpus "$corpus" --mapping "$mapping" \
+        --output "$scratch_dir/weights.regenerated.tsv"
+    compare codec/data/weights.tsv "$scratch_dir/weights.regenerated.tsv" "tools/gen_weights.py --list makes of $corpus"
+else
+    echo "not checked: codec/data/weights.tsv ($corpus is missing)"
+fi
+
+python3 "$root/tools/gen_weights.py" --tables --weights "$root/codec/data/weights.tsv" --mapping "$mapping" \
+    --output "$scratch_dir/weight_tables.regenerated.cpp"
+compare codec/generated/weight_tables.cpp "$scratch_dir/weight_tables.regenerated.cpp" \
+    "tools/gen_weights.py --tables makes of codec/data/weights.tsv"
+exit $status

@@ -1,0 +1,541 @@
+#!/usr/bin/env python3
+"""Builds the encoding detector's character weight list and its code tables.
+
+Usage:
+  gen_weights.py --list   [--corpus DIR] [--mapping CP932.TXT] [--output codec/data/weights.tsv]
+  gen_weights.py --tables [--weights codec/data/weights.tsv] [--mapping CP932.TXT]
+                          [--output codec/generated/weight_tables.cpp]
+
+Two stages, so that the tables can be rebuilt and checked from the committed
+list and the mapping file alone:
+
+--list    counts the characters of the Japanese corpus (every *.txt of
+          ../shared/data/corpus, read, never copied into the project) and
+          writes the weight list, codec/data/weights.tsv;
+--tables  lays the list out three times as CodeTables (codec/code_table.h):
+          sjis_weights keyed by the Shift_JIS code (half-width katakana as
+          the single byte A1-DF), euc_weights by the EUC-JP code (the JIS
+          row/cell arithmetic; half-width katakana 0x8E00 + byte), and
+          ucs_weights by the code point that CP932.TXT gives for the
+          Shift_JIS code.
+
+The list: 1691 characters of JIS X 0208 and JIS X 0201 katakana, each with a
+weight for how common it is in Japanese text.
+
+Counting. Every corpus character is taken to its Shift_JIS code the way the
+converters do (tools/gen_sjis_tables.py: JIS X 0208 first, then NEC row 13,
+look-alikes such as U+301C and U+2212 folded onto the code of U+FF5E and
+U+FF0D) and counted under the code point CP932.TXT gives that code.
+Characters without a code are dropped.
+
+Anchors. Thirty rows are fixed (ANCHORS): the ideographic space at the top
+with the ERROR_PENALTY weight 395578, the twenty heaviest rows, the four
+heaviest kanji, the heaviest half-width katakana and box-drawing
+characters, three rows the detector's edge cases rely on, and U+718A at
+the bottom with 100. Everything else is a "free" row.
+
+Which characters (SHAPE): the classes and their sizes are fixed; within a
+class the members are chosen by their count (below), ties going to the
+lower Shift_JIS code (JIS orders each row from the common to the
+rarer symbols):
+  hiragana 84, katakana 84, full-width ASCII 84, half-width katakana 62
+      exactly the sets listed in SHAPE;
+  kanji 1274: the 1264 most frequent JIS level 1 kanji and the 10 most
+      frequent level 2 kanji;
+  CJK punctuation 19 of U+3000-U+303F;
+  other JIS X 0208 symbols 84, per sub-class: box drawing U+2500-U+257F 19,
+      mathematical (Unicode category Sm, not an arrow) 16, Greek 13,
+      general punctuation U+2010-U+203B 11, geometric shapes U+25A0-U+25FF
+      11, arrows U+2190-U+21FF 5, Cyrillic 2, and ⌒ ★ ☆ ♪ ￢ ￣ ￥.
+
+Counts and fill rules. A free row weighs by its count c:
+  kanji, CJK punctuation, symbols: c = its corpus count;
+  hiragana and katakana: c = its corpus count; a kana the corpus holds
+      fewer than THIN times (the small ぃぅぇぉ, ゛゜, ヾ ...) adds
+      KANA_CROSS_SHARE of the same sound in the other kana script;
+  full-width ASCII (rare in the corpus, common in web forms: digits of
+      addresses and telephone numbers, letters of company names): they are
+      ASCII typed in full-width mode, so c = its corpus count +
+      FULLWIDTH_SHARE x the corpus count of the ASCII character it stands
+      for;
+  half-width katakana (the corpus has almost none): they spell the
+      full-width katakana sounds, so c = its corpus count +
+      HALFWIDTH_SHARE x the corpus count of what it stands for, voiced and
+      semi-voiced kana included (ｶ stands for カ and ガ, ﾟ for every
+      semi-voiced kana, ｰ for ー, ｡ for 。);
+  box drawing (a handful in the corpus): a frame is drawn in light or
+      heavy strokes alike, so the two strokes of one shape share their
+      counts (─ and ━, ┌ and ┏, ...); mixed-stroke joints count their own.
+Weight. w = max(FLOOR, s x c): the counts scaled by the one factor s for
+which the whole list adds up to TOTAL, never below FLOOR, and held below
+the ceiling of its class (the rank-20 anchor for every row, 前 for kanji,
+ﾞ for half-width katakana, ━ for box drawing); what a ceiling holds back
+goes to the other rows through s. So a free weight is its scaled count
+wherever that is at least FLOOR, and U+718A alone weighs 100.
+Rounding: every free weight is rounded down, then the rows with the
+largest fractions (ties: lower code point) get one more each until the
+total is exact.
+
+Why the shares are what they are (measured with bench/detect_accuracy on
+bench/data/accuracy-lines.txt, 3 x 1287 values in 262 forms of five):
+an EUC-JP kanji is two bytes that a Shift_JIS reading takes for one or two
+half-width katakana, and UTF-8 continuation bytes A1-BF read as Shift_JIS
+are half-width katakana too, so weight given to half-width letters is
+taken from EUC-JP kanji and UTF-8 values; too little, and Shift_JIS
+half-width values lose to the EUC-JP reading of their byte pairs as
+kanji. The half-width values are carried mostly by the fixed ﾞ and by
+the letters of the commonest sounds. Wrong answers, all values:
+  HALFWIDTH_SHARE    0.002  0.004  0.007  0.01   0.015  0.05
+  FULLWIDTH 0.1      249    246    243    247    258    419
+  FULLWIDTH 0.3      243    239    239    238    237    376
+with the forms elected right 774-781 of 786 for shares up to 0.015, best
+at 0.015, and 758-762 at 0.05. Full-width digits pay for the Shift_JIS reading of the EUC-JP pair
+A3 Bx as ｣ and a letter; a larger FULLWIDTH_SHARE helps them, beyond 0.3
+by little. Box drawing stays low for the same reason as the half-width
+letters: UTF-8 kanji of U+5100-U+713F read out of step as Shift_JIS land
+on the box-drawing codes 849F-84BE (感 on ─, 優 on ━).
+
+Standard library only.
+"""
+
+import argparse
+import collections
+import glob
+import hashlib
+import os
+import sys
+import unicodedata
+
+from codetable import emit, read_mapping, sjis_to_euc, write_text
+from gen_sjis_tables import build_tables
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+SHARED = os.path.join(ROOT, "..", "shared", "data")
+DEFAULT_MAPPING = os.path.join(SHARED, "CP932.TXT")
+DEFAULT_CORPUS = os.path.join(SHARED, "corpus")
+DEFAULT_LIST = os.path.join(ROOT, "codec", "data", "weights.tsv")
+DEFAULT_TABLES = os.path.join(ROOT, "codec", "generated", "weight_tables.cpp")
+
+TOTAL = 6146799
+FLOOR = 101  # lightest free row; the bottom anchor alone weighs 100
+
+# Fixed rows: code point -> weight.
+ANCHORS = {
+    0x3000: 395578,  # ideographic space, also the error penalty
+    0x306E: 150324,  # の
+    0x30FC: 122124,  # ー
+    0x3044: 109859,  # い
+    0x3057: 102815,  # し
+    0x3002: 91442,  # 。
+    0x3067: 90858,  # で
+    0x3001: 84908,  # 、
+    0x3059: 84100,  # す
+    0x306B: 83196,  # に
+    0x3066: 82905,  # て
+    0x306A: 77586,  # な
+    0x308B: 75826,  # る
+    0x3068: 70988,  # と
+    0x30F3: 66550,  # ン
+    0x307E: 65673,  # ま
+    0x305F: 65549,  # た
+    0x306F: 63876,  # は
+    0xFF1A: 62256,  # ：
+    0x3092: 62032,  # を, rank 20
+    0x540D: 35408,  # 名
+    0x65E5: 29567,  # 日
+    0x7121: 22725,  # 無
+    0x524D: 19063,  # 前
+    0xFF9E: 8524,  # ﾞ
+    0x2501: 36184,  # ━
+    0x3042: 27572,  # あ
+    0xFF64: 3752,  # ､
+    0xFF62: 276,  # ｢
+    0x718A: 100,  # 熊, the bottom
+}
+RANK20_WEIGHT = 62032
+
+# Ceilings of the free rows by class: each stays below the heaviest anchor
+# of its class.
+CEILING = {
+    "kanji-1": 19063 - 1,
+    "kanji-2": 19063 - 1,
+    "halfwidth-katakana": 8524 - 1,
+    "box-drawing": 36184 - 1,
+}
+DEFAULT_CEILING = RANK20_WEIGHT - 1
+
+# Fill rules (see the module text for the rules and why the shares are
+# what they are).
+THIN = 100
+KANA_CROSS_SHARE = 0.05
+FULLWIDTH_SHARE = 0.3
+HALFWIDTH_SHARE = 0.015
+
+
+def _range(first, last, but=""):
+    return [u for u in range(first, last + 1) if chr(u) not in but]
+
+
+# Class -> (size, members or None when chosen by count).
+SHAPE = {
+    "hiragana": (84, _range(0x3041, 0x3093, "ゎゐゑ") + _range(0x309B, 0x309E)),
+    "katakana": (84, _range(0x30A1, 0x30F6, "ヂヅヮヰヱヵ") + _range(0x30FB, 0x30FE)),
+    "kanji-1": (1264, None),
+    "kanji-2": (10, None),
+    "fullwidth-ascii": (84, _range(0xFF01, 0xFF5E, "＂＄＇ｂｊｑｘｚ｛｝")),
+    "halfwidth-katakana": (62, _range(0xFF61, 0xFF9F, "\uFF95")),
+    "cjk-punctuation": (19, None),
+    "box-drawing": (19, None),
+    "mathematical": (16, None),
+    "greek": (13, None),
+    "general-punctuation": (11, None),
+    "geometric-shapes": (11, None),
+    "arrows": (5, None),
+    "cyrillic": (2, None),
+    "named-symbol": (7, [ord(c) for c in "⌒★☆♪￢￣￥"]),
+}
+LIST_SIZE = 1691
+
+# Box drawing shapes in light and heavy strokes: light, heavy.
+BOX_PAIRS = ["─━", "│┃", "┌┏", "┐┓", "┘┛", "└┗", "├┣", "┬┳", "┤┫", "┴┻", "┼╋"]
+
+
+def class_of(u, sjis):
+    """The list class of a character with a JIS X 0208 / 0201 code, or None."""
+    if sjis <= 0xFF:
+        return "halfwidth-katakana"
+    lead = sjis >> 8
+    if 0x889F <= sjis <= 0x9872:
+        return "kanji-1"
+    if 0x989F <= sjis <= 0xEAA4:
+        return "kanji-2"
+    if lead > 0x84:
+        return None  # NEC row 13, IBM extensions
+    if 0x3041 <= u <= 0x309F:
+        return "hiragana"
+    if 0x30A0 <= u <= 0x30FF:
+        return "katakana"
+    if 0xFF01 <= u <= 0xFF5E:
+        return "fullwidth-ascii"
+    if 0x3000 <= u <= 0x303F:
+        return "cjk-punctuation"
+    if 0x2500 <= u <= 0x257F:
+        return "box-drawing"
+    if 0x0391 <= u <= 0x03C9:
+        return "greek"
+    if 0x0401 <= u <= 0x0451:
+        return "cyrillic"
+    if 0x2010 <= u <= 0x203B:
+        return "general-punctuation"
+    if 0x25A0 <= u <= 0x25FF:
+        return "geometric-shapes"
+    if 0x2190 <= u <= 0x21FF:
+        return "arrows"
+    if u in SHAPE["named-symbol"][1]:
+        return "named-symbol"
+    if unicodedata.category(chr(u)) == "Sm" and u != 0x266F:  # not the sharp sign
+        return "mathematical"
+    return None
+
+
+class Codes:
+    """The code page 932 mapping as the converters use it."""
+
+    def __init__(self, mapping_path):
+        tables = build_tables(read_mapping(mapping_path))
+        self.to_sjis = tables["unicode_to_sjis_table"]  # preferred code
+        self.to_unicode = dict(tables["sjis_to_unicode_table"])
+        for byte in range(0xA1, 0xE0):
+            self.to_unicode[byte] = 0xFF61 + byte - 0xA1
+
+    def canonical(self, u):
+        """The code point CP932.TXT gives for the character's code, or None."""
+        sjis = self.to_sjis.get(u)
+        return None if sjis is None else self.to_unicode[sjis]
+
+    def keys(self, u):
+        """(Shift_JIS, EUC-JP, Unicode) keys of a listed character."""
+        sjis = self.to_sjis[u]
+        if self.to_unicode[sjis] != u:
+            raise ValueError("U+%04X is not the code point of its own code %X" % (u, sjis))
+        return sjis, sjis_to_euc(sjis), u
+
+
+# --- stage 1: corpus -> list ---
+
+
+def count_corpus(corpus_dir, codes):
+    """({code point: count} of characters with a code, {ASCII char: count})."""
+    files = sorted(glob.glob(os.path.join(corpus_dir, "*.txt")))
+    if not files:
+        raise SystemExit("no *.txt in %s" % corpus_dir)
+    raw = collections.Counter()
+    for path in files:
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                raw.update(line)
+    counts = collections.Counter()
+    ascii_counts = {}
+    for char, n in raw.items():
+        u = ord(char)
+        if u < 0x80:
+            ascii_counts[char] = n
+            continue
+        canon = codes.canonical(u)
+        if canon is not None:
+            counts[canon] += n
+    return counts, ascii_counts, [os.path.basename(p) for p in files]
+
+
+def other_script(u):
+    """The same kana sound in the other script (ぃ <-> ィ, ゝ <-> ヽ), or None."""
+    if 0x3041 <= u <= 0x3096 or 0x309D <= u <= 0x309E:
+        return u + 0x60
+    if 0x30A1 <= u <= 0x30F6 or 0x30FD <= u <= 0x30FE:
+        return u - 0x60
+    return None
+
+
+def fill_counts(counts, ascii_counts, codes):
+    """{code point: (count used for the weight, how it was made)} for every
+    character of a list class."""
+    basis = {}
+    for u in sorted(set(codes.to_unicode.values())):
+        sjis = codes.to_sjis.get(u)
+        if sjis is None or codes.to_unicode[sjis] != u:
+            continue
+        cls = class_of(u, sjis)
+        if cls is None:
+            continue
+        own = counts.get(u, 0)
+        other = other_script(u)
+        if other is not None and own < THIN:
+            cross = counts.get(other, 0)
+            basis[u] = (own + KANA_CROSS_SHARE * cross,
+                        "kana %d + %g x U+%04X %d" % (own, KANA_CROSS_SHARE, other, cross))
+        elif cls == "fullwidth-ascii":
+            a = ascii_counts.get(chr(u - 0xFEE0), 0)
+            basis[u] = (own + FULLWIDTH_SHARE * a, "full-width %d + %g x ASCII %d" % (own, FULLWIDTH_SHARE, a))
+        elif cls != "halfwidth-katakana":  # those below
+            basis[u] = (own, "corpus %d" % own)
+
+    # Half-width katakana: the full-width sounds each stands for.
+    spelled = collections.Counter()
+    for u in range(0x30A1, 0x30FD):
+        n = counts.get(u, 0)
+        decomposed = unicodedata.normalize("NFD", chr(u))
+        for part in decomposed:
+            spelled[part] += n
+    for u in range(0xFF61, 0xFFA0):
+        own = counts.get(u, 0)
+        full = unicodedata.normalize("NFKC", chr(u))
+        if u == 0xFF9E:
+            full = "\u3099"
+        elif u == 0xFF9F:
+            full = "\u309A"
+        stands_for = spelled[full] if full in spelled else counts.get(ord(full), 0)
+        basis[u] = (own + HALFWIDTH_SHARE * stands_for,
+                    "half-width %d + %g x U+%04X %d" % (own, HALFWIDTH_SHARE, ord(full), stands_for))
+
+    # Box drawing: light and heavy strokes of one shape count together.
+    for pair in BOX_PAIRS:
+        light, heavy = ord(pair[0]), ord(pair[1])
+        total = counts.get(light, 0) + counts.get(heavy, 0)
+        for u in (light, heavy):
+            basis[u] = (total, "box %d + %d" % (counts.get(light, 0), counts.get(heavy, 0)))
+    return basis
+
+
+def choose(basis, codes):
+    """{class: [code points]} by SHAPE."""
+    by_class = collections.defaultdict(list)
+    for u in basis:
+        by_class[class_of(u, codes.to_sjis[u])].append(u)
+    chosen = {}
+    for cls, (size, members) in SHAPE.items():
+        if members is not None:
+            missing = [u for u in members if u not in basis]
+            if missing:
+                raise ValueError("%s: no code for %s" % (cls, missing))
+            chosen[cls] = list(members)
+            continue
+        anchored = [u for u in by_class[cls] if u in ANCHORS]
+        rest = sorted((u for u in by_class[cls] if u not in ANCHORS),
+                      key=lambda u: (-basis[u][0], codes.to_sjis[u]))
+        chosen[cls] = anchored + rest[:size - len(anchored)]
+    for cls, (size, _) in SHAPE.items():
+        if len(chosen[cls]) != size:
+            raise ValueError("%s: %d characters, want %d" % (cls, len(chosen[cls]), size))
+    return chosen
+
+
+def scale_weights(free, ceiling_of, budget):
+    """{u: real weight} = min(ceiling, max(FLOOR, s x c)) summing to budget,
+    and the scale s."""
+
+    def weights(s):
+        return {u: min(ceiling_of[u], max(FLOOR, s * c)) for u, c in free.items()}
+
+    low, high = 0.0, 1.0
+    while sum(weights(high).values()) < budget:
+        high *= 2
+        if high > 1e9:
+            raise ValueError("the free rows cannot take %d" % budget)
+    if sum(weights(low).values()) > budget:
+        raise ValueError("the floor alone exceeds %d" % budget)
+    for _ in range(200):
+        mid = (low + high) / 2
+        if sum(weights(mid).values()) < budget:
+            low = mid
+        else:
+            high = mid
+    return weights(high), high
+
+
+def round_weights(real, budget):
+    """Rounds down, then gives the remainder to the largest fractions."""
+    ints = {u: int(w) for u, w in real.items()}
+    remainder = budget - sum(ints.values())
+    if not 0 <= remainder <= len(ints):
+        raise ValueError("rounding remainder %d out of range" % remainder)
+    order = sorted(real, key=lambda u: (-(real[u] - ints[u]), u))
+    for u in order[:remainder]:
+        ints[u] += 1
+    return ints
+
+
+def build_list(counts, ascii_counts, codes):
+    """[(code point, weight, class, count, basis)], heaviest first."""
+    basis = fill_counts(counts, ascii_counts, codes)
+    chosen = choose(basis, codes)
+    members = {u: cls for cls, us in chosen.items() for u in us}
+    missing = [u for u in ANCHORS if u not in members]
+    if missing:
+        raise ValueError("anchors outside the chosen classes: %s" % missing)
+    free = {u: basis[u][0] for u in members if u not in ANCHORS}
+    ceiling_of = {u: CEILING.get(members[u], DEFAULT_CEILING) for u in free}
+    real, _ = scale_weights(free, ceiling_of, TOTAL - sum(ANCHORS.values()))
+    weights = dict(ANCHORS)
+    weights.update(round_weights(real, TOTAL - sum(ANCHORS.values())))
+    rows = []
+    for u, w in weights.items():
+        how = "fixed" if u in ANCHORS else basis[u][1]
+        rows.append((u, w, members[u], counts.get(u, 0), how))
+    rows.sort(key=lambda r: (-r[1], r[0]))
+    check_list({u: w for u, w, *_ in rows}, members)
+    return rows
+
+
+def check_list(weights, members):
+    """Fails unless the list has the required shape."""
+    problems = []
+    if len(weights) != LIST_SIZE:
+        problems.append("%d rows" % len(weights))
+    if sum(weights.values()) != TOTAL:
+        problems.append("total %d" % sum(weights.values()))
+    for u, w in ANCHORS.items():
+        if weights.get(u) != w:
+            problems.append("U+%04X weighs %s, not %d" % (u, weights.get(u), w))
+    for u, w in weights.items():
+        if u in ANCHORS:
+            continue
+        ceiling = CEILING.get(members[u], DEFAULT_CEILING)
+        if not FLOOR <= w <= ceiling:
+            problems.append("U+%04X weighs %d, outside %d..%d" % (u, w, FLOOR, ceiling))
+    if problems:
+        raise ValueError("weight list: " + "; ".join(problems))
+
+
+def format_list(rows, corpus_files, codes):
+    out = [
+        "# Character weights of the encoding detector. Generated by tools/gen_weights.py --list",
+        "# from the character counts of the Japanese corpus (%s)" % ", ".join(corpus_files),
+        "# and the code page 932 mapping file; the rules are in the generator. Do not edit:",
+        "# change the generator and run it again, then run it with --tables.",
+        "# %d characters, total weight %d, heaviest first (ties: lower code point)." % (len(rows), TOTAL),
+        "# Columns: code point (as CP932.TXT gives it for the Shift_JIS code), character,",
+        "# weight, Shift_JIS code, class, corpus count, what the weight was made from.",
+        "codepoint\tchar\tweight\tsjis\tclass\tcount\tbasis",
+    ]
+    for u, w, cls, n, how in rows:
+        sjis = codes.to_sjis[u]
+        out.append("U+%04X\t%s\t%d\t%s\t%s\t%d\t%s" % (u, chr(u), w, ("%02X" if sjis <= 0xFF else "%04X") % sjis,
+                                                       cls, n, how))
+    return "\n".join(out) + "\n"
+
+
+# --- stage 2: list -> tables ---
+
+
+def read_list(path):
+    """[(code point, weight, Shift_JIS code)] from the list file."""
+    rows = []
+    with open(path, encoding="utf-8") as f:
+        header_seen = False
+        for line in f:
+            line = line.rstrip("\r\n")
+            if not line or line.startswith("#"):
+                continue
+            columns = line.split("\t")
+            if not header_seen:
+                if columns[:4] != ["codepoint", "char", "weight", "sjis"]:
+                    raise ValueError("unexpected header %r" % line)
+                header_seen = True
+                continue
+            if not columns[0].startswith("U+"):
+                raise ValueError("bad row %r" % line)
+            rows.append((int(columns[0][2:], 16), int(columns[2]), int(columns[3], 16)))
+    return rows
+
+
+def build_tables_from_list(rows, codes):
+    sjis_weights, euc_weights, ucs_weights = {}, {}, {}
+    for u, w, listed_sjis in rows:
+        sjis, euc, ucs = codes.keys(u)
+        if sjis != listed_sjis:
+            raise ValueError("U+%04X: listed as %X, the mapping gives %X" % (u, listed_sjis, sjis))
+        for table, key in ((sjis_weights, sjis), (euc_weights, euc), (ucs_weights, ucs)):
+            if key in table:
+                raise ValueError("U+%04X: key %X twice" % (u, key))
+            table[key] = w
+    return {"sjis_weights": sjis_weights, "euc_weights": euc_weights, "ucs_weights": ucs_weights}
+
+
+def digest_of(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()[:16]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    stage = parser.add_mutually_exclusive_group(required=True)
+    stage.add_argument("--list", action="store_true", help="corpus -> weight list")
+    stage.add_argument("--tables", action="store_true", help="weight list -> code tables")
+    parser.add_argument("--corpus", default=DEFAULT_CORPUS, help="folder of the corpus *.txt files")
+    parser.add_argument("--mapping", default=DEFAULT_MAPPING, help="the code page 932 mapping file")
+    parser.add_argument("--weights", default=DEFAULT_LIST, help="the weight list (input of --tables)")
+    parser.add_argument("--output", help="the file to write")
+    args = parser.parse_args()
+
+    codes = Codes(args.mapping)
+    if args.list:
+        counts, ascii_counts, files = count_corpus(args.corpus, codes)
+        rows = build_list(counts, ascii_counts, codes)
+        write_text(args.output or DEFAULT_LIST, format_list(rows, files, codes))
+        return 0
+
+    rows = read_list(args.weights)
+    tables = build_tables_from_list(rows, codes)
+    check_list({u: w for u, w, _ in rows}, {u: class_of(u, s) for u, _, s in rows})
+    source = "codec/data/weights.tsv (sha256 %s) and CP932.TXT (sha256 %s)" % (digest_of(args.weights),
+                                                                               digest_of(args.mapping))
+    comments = ["", "%d characters, total weight %d; each table holds all of them, keyed by its code." %
+                (len(rows), sum(w for _, w, _ in rows))]
+    text = emit(tables, "tools/gen_weights.py --tables", source, "codec/weight_tables.h", "%d", comments)
+    write_text(args.output or DEFAULT_TABLES, text)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,348 @@
+#include "capture/listener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "codec/detect.h"
+
+namespace postori {
+namespace {
+
+// How long poll waits when no eventfd could be made for cancelling: the flag
+// is then looked at this often.
+constexpr int CANCEL_POLL_MS = 50;
+
+constexpr int LISTEN_BACKLOG = 1;
+
+void close_socket(int fd) {
+    if (fd >= 0) {
+        ::shutdown(fd, SHUT_RDWR);
+        ::close(fd);
+    }
+}
+
+struct FreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+};
+
+// One accepted connection and what has been received on it.
+struct Connection {
+    int fd = -1;
+    // Allocated zero-filled on the first byte received, so idle connections
+    // cost no buffer.
+    std::unique_ptr<char, FreeDeleter> buffer;
+    std::int32_t received = 0;
+    bool head_parsed = false;
+    RequestHead head;
+    std::uint64_t last_active = 0;  // a tick of the listener's loop
+};
+
+// What a receive did to a connection.
+enum class Progress {
+    Waiting,  // more bytes are due
+    Ended,    // complete, closed by the peer, failed or full
+};
+
+// Whether the bytes received last (with the three before them) hold a blank
+// line. A head can only complete when one arrives, and what was received
+// before never changes, so the head is parsed again only then: a head dripped
+// byte by byte costs one pass, not one pass per byte.
+bool blank_line_arrived(const char* buffer, std::size_t before, std::int32_t received) {
+    const std::size_t from = before >= 3 ? before - 3 : 0;
+    const std::string_view fresh(buffer + from, static_cast<std::size_t>(received) - from);
+    return fresh.find("\r\n\r\n") != std::string_view::npos;
+}
+
+Progress receive(Connection& connection) {
+    if (!connection.buffer) {
+        connection.buffer.reset(static_cast<char*>(std::calloc(RECEIVE_BUFFER_SIZE, 1)));
+        if (!connection.buffer) {
+            return Progress::Ended;
+        }
+    }
+    const auto room = RECEIVE_BUFFER_SIZE - 1 - static_cast<std::size_t>(connection.received);
+    if (room == 0) {
+        return Progress::Ended;
+    }
+    const ssize_t got = ::recv(connection.fd, connection.buffer.get() + connection.received, room, 0);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        return Progress::Waiting;
+    }
+    if (got <= 0) {
+        return Progress::Ended;
+    }
+    const std::size_t before = static_cast<std::size_t>(connection.received);
+    connection.received += static_cast<std::int32_t>(got);
+    if (!connection.head_parsed && blank_line_arrived(connection.buffer.get(), before, connection.received)) {
+        connection.head_parsed = parse_request_head(connection.buffer.get(), connection.received, connection.head) != 0;
+    }
+    if (connection.head_parsed && request_complete(connection.head, connection.received)) {
+        return Progress::Ended;
+    }
+    if (static_cast<std::size_t>(connection.received) == RECEIVE_BUFFER_SIZE - 1) {
+        return Progress::Ended;  // no room left: judged as if the peer had closed
+    }
+    return Progress::Waiting;
+}
+
+int open_listening_socket(std::int32_t port, std::int32_t& listening_port, int& error) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    // A capture right after another must be able to bind the same port again.
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu));
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, LISTEN_BACKLOG) != 0) {
+        error = errno;
+        ::close(fd);
+        return -1;
+    }
+    socklen_t length = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        listening_port = ntohs(address.sin_port);
+    }
+    return fd;
+}
+
+class Listener {
+public:
+    explicit Listener(CaptureJob& job) : job_(job) {}
+    ~Listener() {
+        for (Connection& connection : connections_) {
+            close_socket(connection.fd);
+        }
+        close_socket(listen_fd_);
+        job_.listen_socket.store(-1);
+    }
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    void run() {
+        int error = 0;
+        std::int32_t listening_port = 0;
+        listen_fd_ = open_listening_socket(job_.port, listening_port, error);
+        if (listen_fd_ < 0) {
+            job_.setup_error.store(error);
+            return;
+        }
+        job_.listen_socket.store(listen_fd_);
+        job_.listening_port.store(listening_port);
+
+        std::vector<pollfd> polled;
+        while (!job_.cancelled()) {
+            polled.clear();
+            polled.push_back({job_.wake_fd, POLLIN, 0});
+            polled.push_back({listen_fd_, POLLIN, 0});
+            for (const Connection& connection : connections_) {
+                polled.push_back({connection.fd, POLLIN, 0});
+            }
+            const int timeout = job_.wake_fd >= 0 ? -1 : CANCEL_POLL_MS;
+            const int ready = ::poll(polled.data(), static_cast<nfds_t>(polled.size()), timeout);
+            if (ready < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return;
+            }
+            if (job_.cancelled()) {
+                return;
+            }
+            ++tick_;
+            // Connections first: a POST that is in ends the capture before
+            // anything new is accepted.
+            for (std::size_t k = 2; k < polled.size(); ++k) {
+                if (polled[k].revents == 0) {
+                    continue;
+                }
+                Connection& connection = connections_[k - 2];
+                connection.last_active = tick_;
+                if (receive(connection) == Progress::Ended) {
+                    if (connection.head_parsed && connection.head.method == RequestMethod::Post) {
+                        capture(connection);
+                        return;
+                    }
+                    close_socket(connection.fd);
+                    connection.fd = -1;  // dropped: not a POST, or its head never came
+                }
+            }
+            std::erase_if(connections_, [](const Connection& c) { return c.fd < 0; });
+            if ((polled[1].revents & POLLIN) != 0) {
+                if (!accept_all()) {
+                    return;
+                }
+            } else if (polled[1].revents != 0) {
+                return;  // the listening socket failed
+            }
+        }
+    }
+
+private:
+    // Accepts every waiting connection; false when accepting has failed for
+    // good (out of descriptors with none of ours to give back).
+    bool accept_all() {
+        for (;;) {
+            const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd < 0) {
+                if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO || errno == ENETDOWN ||
+                    errno == ENETUNREACH || errno == EHOSTDOWN || errno == EHOSTUNREACH || errno == ENONET ||
+                    errno == ENOPROTOOPT || errno == EOPNOTSUPP) {
+                    continue;  // that connection failed before we took it; the next may be fine
+                }
+                if ((errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) &&
+                    !connections_.empty()) {
+                    // Out of descriptors or memory: make room, or the waiting
+                    // connection would keep poll returning at once.
+                    close_longest_idle();
+                    continue;
+                }
+                return errno == EAGAIN || errno == EWOULDBLOCK;
+            }
+            if (connections_.size() >= MAX_CONNECTIONS) {
+                close_longest_idle();
+            }
+            Connection connection;
+            connection.fd = fd;
+            connection.last_active = tick_;
+            connections_.push_back(std::move(connection));
+        }
+    }
+
+    void close_longest_idle() {
+        auto oldest = connections_.begin();
+        for (auto it = connections_.begin(); it != connections_.end(); ++it) {
+            if (it->last_active < oldest->last_active) {
+                oldest = it;
+            }
+        }
+        close_socket(oldest->fd);
+        connections_.erase(oldest);
+    }
+
+    // The body runs from the end of the head to the first zero byte: all that
+    // arrived on the connection, not cut at the announced length.
+    void capture(Connection& connection) {
+        char* body = connection.buffer.get() + connection.head.head_length;
+        std::vector<FormField> fields = collect_fields(body);
+        const CodeChoice choice = vote_over_fields(fields);
+
+        // Only a capture that no cancel came before may write the job.
+        CaptureJob::Phase expected = CaptureJob::Phase::Running;
+        if (!job_.phase.compare_exchange_strong(expected, CaptureJob::Phase::Captured)) {
+            return;
+        }
+        job_.head = connection.head;
+        job_.fields = std::move(fields);
+        job_.code_choice = choice;
+    }
+
+    CaptureJob& job_;
+    int listen_fd_ = -1;
+    std::vector<Connection> connections_;
+    std::uint64_t tick_ = 0;
+};
+
+}  // namespace
+
+CodeChoice vote_code_choice(std::int32_t sjis_votes, std::int32_t euc_votes, std::int32_t utf8_votes) {
+    if (sjis_votes > euc_votes) {
+        return sjis_votes > utf8_votes ? CodeChoice::ShiftJis : CodeChoice::Utf8;
+    }
+    return utf8_votes > euc_votes ? CodeChoice::Utf8 : CodeChoice::EucJp;
+}
+
+CodeChoice vote_over_fields(const std::vector<FormField>& fields) {
+    std::int32_t sjis = 0;
+    std::int32_t euc = 0;
+    std::int32_t utf8 = 0;
+    for (const FormField& field : fields) {
+        switch (detect_code(decode_value(field.value), DETECT_LIMIT).sure) {
+            case CodeKind::ShiftJis:
+                ++sjis;
+                break;
+            case CodeKind::EucJp:
+                ++euc;
+                break;
+            case CodeKind::Utf8:
+                ++utf8;
+                break;
+            default:
+                break;  // Unknown, Ascii, Jis and the UTF-16/32 kinds cast no vote
+        }
+    }
+    return vote_code_choice(sjis, euc, utf8);
+}
+
+CaptureJob::CaptureJob() : wake_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+CaptureJob::~CaptureJob() {
+    if (wake_fd >= 0) {
+        ::close(wake_fd);
+    }
+}
+
+bool CaptureJob::cancel() {
+    Phase expected = Phase::Running;
+    const bool stopped = phase.compare_exchange_strong(expected, Phase::Cancelled);
+    if (stopped && wake_fd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wake_fd, &one, sizeof one);
+    }
+    return stopped || expected == Phase::Cancelled;
+}
+
+bool CaptureJob::cancelled() const {
+    return phase.load() == Phase::Cancelled;
+}
+
+int capture_thread(std::shared_ptr<CaptureJob> job) {
+    if (job && !job->cancelled()) {
+        Listener(*job).run();
+    }
+    return 0;
+}
+
+CaptureThread::CaptureThread(std::shared_ptr<CaptureJob> job) : state_(std::make_shared<State>()) {
+    thread_ = std::thread([job = std::move(job), state = state_]() mutable {
+        capture_thread(std::move(job));
+        {
+            std::lock_guard lock(state->mutex);
+            state->ended = true;
+        }
+        state->ended_signal.notify_all();
+    });
+}
+
+CaptureThread::~CaptureThread() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    if (wait_for(std::chrono::milliseconds(0))) {
+        thread_.join();
+    } else {
+        thread_.detach();
+    }
+}
+
+bool CaptureThread::wait_for(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(state_->mutex);
+    return state_->ended_signal.wait_for(lock, timeout, [this] { return state_->ended; });
+}
+
+}  // namespace postori

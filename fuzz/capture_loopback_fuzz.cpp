@@ -1,0 +1,366 @@
+// Any bytes as the traffic of a capture, over real loopback connections: a
+// capture listens on a port the OS picks, the input is sent to it over one
+// to four connections in chunks, every connection is half-closed, and the
+// capture must then end on its own when a "POST" head was sent, or end within
+// the capture run's 500 ms wait when cancelled otherwise. It must never send
+// a byte back, and what it captured must be what one of the "POST"
+// connections carried.
+//
+// Input layout: the first byte steers the sending, the rest is the traffic.
+//   bits 0-2  chunk size: whole, 1, 2, 3, 7, 16, 100 or 1000 bytes
+//   bit 3     the connections take turns chunk by chunk (else each sends
+//             all its bytes before the next one connects)
+//   bit 4     an extra connection that sends nothing is opened first
+// The traffic is split at its 0xFF bytes (a byte no Japanese text code uses)
+// into the data of up to MAX_SENDERS connections; further 0xFF bytes stay in
+// the last one's data.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "capture/form_body.h"
+#include "capture/listener.h"
+#include "capture/request_head.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t MAX_INPUT_BYTES = 1 << 14;
+constexpr std::size_t MAX_SENDERS = 3;
+constexpr std::size_t CHUNK_SIZES[] = {0, 1, 2, 3, 7, 16, 100, 1000};
+constexpr char SEPARATOR = '\xFF';
+// Chunk boundaries after which the sender pauses briefly, so that small
+// chunks really arrive as separate receives.
+constexpr int PAUSED_CHUNKS = 16;
+
+// How long the listener may take to close every connection once all is sent
+// and half-closed, to end after a "POST", and to take a connection (only
+// reached on a fault); and the capture run's wait after a cancel.
+constexpr auto SETTLE_LIMIT = 1s;
+constexpr auto END_LIMIT = 5s;
+constexpr auto CANCEL_WAIT = 500ms;
+constexpr auto CONNECT_LIMIT = 5s;
+constexpr int CONNECT_ATTEMPT_MS = 2;
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "capture_loopback_fuzz: %s\n", what);
+    std::abort();
+}
+
+struct Sender {
+    std::string_view data;
+    int fd = -1;
+    std::size_t sent = 0;
+    bool broken = false;  // refused, or closed by the listener before all was sent
+    bool closed_by_listener = false;
+    std::vector<std::size_t> boundaries;  // counts of bytes sent after each send()
+
+    ~Sender() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+// Connects to the capture; false when the connection was refused. The
+// capture listens with a backlog of 1: a connection attempt made while two
+// are waiting to be accepted is dropped and would be retried by the kernel
+// only a second later, so an attempt that has not connected after a moment
+// is given up and made afresh.
+bool connect_to(Sender& sender, std::int32_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    const auto deadline = Clock::now() + CONNECT_LIMIT;
+    while (Clock::now() < deadline) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            fail("no client socket");
+        }
+        // Many short connections a second leave many client ports waiting
+        // out TIME_WAIT; let the next capture's listening port share them.
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        int error = 0;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            error = errno;
+            pollfd polled{fd, POLLOUT, 0};
+            if (error == EINPROGRESS && ::poll(&polled, 1, CONNECT_ATTEMPT_MS) == 1) {
+                socklen_t length = sizeof error;
+                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            }
+        }
+        if (error == 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            sender.fd = fd;
+            return true;
+        }
+        ::close(fd);
+        if (error != EINPROGRESS) {
+            return false;  // refused: nothing listens any more
+        }
+    }
+    return false;
+}
+
+// Sends up to `chunk` more bytes (all that is left for 0).
+void send_chunk(Sender& sender, std::size_t chunk) {
+    const std::size_t end = chunk == 0 ? sender.data.size() : std::min(sender.data.size(), sender.sent + chunk);
+    while (!sender.broken && sender.sent < end) {
+        const ssize_t sent = ::send(sender.fd, sender.data.data() + sender.sent, end - sender.sent, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;  // libFuzzer's timer
+        }
+        if (sent <= 0) {
+            sender.broken = true;  // the capture ended, or dropped this request
+            break;
+        }
+        sender.sent += static_cast<std::size_t>(sent);
+        sender.boundaries.push_back(sender.sent);
+    }
+}
+
+// Waits until the listener has closed every connection or `until`; a byte
+// received from it is a fault.
+void watch_closes(std::vector<std::unique_ptr<Sender>>& senders, Clock::time_point until) {
+    for (;;) {
+        std::vector<pollfd> polled;
+        std::vector<Sender*> open;
+        for (auto& sender : senders) {
+            if (sender->fd >= 0 && !sender->closed_by_listener) {
+                polled.push_back({sender->fd, POLLIN, 0});
+                open.push_back(sender.get());
+            }
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        if (open.empty() || left <= 0) {
+            return;
+        }
+        if (::poll(polled.data(), polled.size(), static_cast<int>(left)) < 0 && errno != EINTR) {
+            fail("poll failed");
+        }
+        for (std::size_t k = 0; k < polled.size(); ++k) {
+            if (polled[k].revents == 0) {
+                continue;
+            }
+            char byte;
+            const ssize_t got = ::recv(polled[k].fd, &byte, 1, MSG_DONTWAIT);
+            if (got > 0) {
+                fail("the capture answered a request");
+            }
+            if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+                open[k]->closed_by_listener = true;
+            }
+        }
+    }
+}
+
+// What a capture of one connection's bytes, cut after `length` of them,
+// yields: the body runs from the end of the head to the first zero byte.
+std::vector<postori::FormField> fields_of(std::string_view data, std::size_t length, std::int32_t head_length) {
+    std::string buffer(data.substr(0, length));
+    return postori::collect_fields(buffer.data() + head_length);
+}
+
+bool same_fields(const std::vector<postori::FormField>& a, const std::vector<postori::FormField>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const auto& x, const auto& y) { return x.name == y.name && x.value == y.value; });
+}
+
+// Whether `job` holds a capture of `sender`'s bytes. The listener stops
+// receiving at the first receive after which the request is complete, or at
+// the end of the data; receives end at the sender's send boundaries, which
+// the kernel may merge, so every boundary from the request's completion on is
+// a candidate, and every byte count after it when none of those fits.
+bool captured_from(const postori::CaptureJob& job, const Sender& sender, const postori::RequestHead& head) {
+    if (job.head.head_length != head.head_length || job.head.content_length != head.content_length) {
+        return false;
+    }
+    const auto complete = [&](std::size_t length) {
+        return length >= static_cast<std::size_t>(head.head_length) &&
+               postori::request_complete(head, static_cast<std::int32_t>(length));
+    };
+    std::vector<std::size_t> candidates;
+    for (const std::size_t boundary : sender.boundaries) {
+        if (complete(boundary)) {
+            candidates.push_back(boundary);
+        }
+    }
+    candidates.push_back(sender.sent);
+    for (const std::size_t length : candidates) {
+        if (same_fields(job.fields, fields_of(sender.data, length, head.head_length))) {
+            return true;
+        }
+    }
+    for (std::size_t length = static_cast<std::size_t>(head.head_length); length <= sender.sent; ++length) {
+        if (complete(length) && same_fields(job.fields, fields_of(sender.data, length, head.head_length))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0 || size > MAX_INPUT_BYTES) {
+        return 0;
+    }
+    const std::uint8_t steering = data[0];
+    const std::size_t chunk = CHUNK_SIZES[steering & 7];
+    const bool take_turns = (steering & 8) != 0;
+    const bool idle_first = (steering & 16) != 0;
+
+    // The senders first, then the idle connection if any.
+    std::vector<std::unique_ptr<Sender>> connections;
+    std::string_view traffic(reinterpret_cast<const char*>(data) + 1, size - 1);
+    while (connections.size() + 1 < MAX_SENDERS && traffic.find(SEPARATOR) != std::string_view::npos) {
+        const std::size_t cut = traffic.find(SEPARATOR);
+        connections.push_back(std::make_unique<Sender>());
+        connections.back()->data = traffic.substr(0, cut);
+        traffic.remove_prefix(cut + 1);
+    }
+    connections.push_back(std::make_unique<Sender>());
+    connections.back()->data = traffic;
+    const std::size_t sender_count = connections.size();
+    if (idle_first) {
+        connections.push_back(std::make_unique<Sender>());
+    }
+
+    auto job = std::make_shared<postori::CaptureJob>();
+    job->port = 0;
+    postori::CaptureThread thread(job);
+    const auto setup_deadline = Clock::now() + END_LIMIT;
+    while (job->listening_port.load() == 0 && job->setup_error.load() == 0 && Clock::now() < setup_deadline) {
+        std::this_thread::sleep_for(100us);
+    }
+    const std::int32_t port = job->listening_port.load();
+    if (port == 0) {
+        fail("the capture could not listen");
+    }
+
+    // A refused connection is only right once the capture has ended.
+    const auto connect_or_fail = [&](Sender& sender) {
+        if (!connect_to(sender, port)) {
+            if (!thread.wait_for(END_LIMIT)) {
+                fail("a running capture refused a connection, or did not take it within 5 s");
+            }
+            sender.broken = true;
+        }
+    };
+    if (idle_first) {
+        connect_or_fail(*connections.back());
+    }
+    int pauses = 0;
+    const auto pause = [&] {
+        if (chunk != 0 && pauses < PAUSED_CHUNKS) {
+            ++pauses;
+            std::this_thread::sleep_for(50us);
+        }
+    };
+    const auto unsent = [](const Sender& sender) { return !sender.broken && sender.sent < sender.data.size(); };
+    if (take_turns) {
+        for (std::size_t k = 0; k < sender_count; ++k) {
+            connect_or_fail(*connections[k]);
+        }
+        for (bool more = true; more;) {
+            more = false;
+            for (std::size_t k = 0; k < sender_count; ++k) {
+                if (unsent(*connections[k])) {
+                    send_chunk(*connections[k], chunk);
+                    more = more || unsent(*connections[k]);
+                }
+            }
+            pause();
+        }
+    } else {
+        for (std::size_t k = 0; k < sender_count; ++k) {
+            connect_or_fail(*connections[k]);
+            while (unsent(*connections[k])) {
+                send_chunk(*connections[k], chunk);
+                pause();
+            }
+        }
+    }
+    for (const auto& connection : connections) {
+        if (connection->fd >= 0) {
+            ::shutdown(connection->fd, SHUT_WR);
+        }
+    }
+
+    // Which connections carried a "POST" the listener must capture: its head
+    // complete within the bytes sent.
+    std::vector<postori::RequestHead> heads(sender_count);
+    bool post_sent = false;
+    for (std::size_t k = 0; k < sender_count; ++k) {
+        const Sender& sender = *connections[k];
+        const std::string copy(sender.data.substr(0, sender.sent));
+        postori::RequestHead head;
+        if (postori::parse_request_head(copy.c_str(), static_cast<std::int32_t>(copy.size()), head) != 0 &&
+            head.method == postori::RequestMethod::Post) {
+            heads[k] = head;
+            post_sent = true;
+        }
+    }
+
+    watch_closes(connections, Clock::now() + SETTLE_LIMIT);
+    if (post_sent) {
+        if (!thread.wait_for(END_LIMIT)) {
+            fail("a POST was sent and the capture did not end");
+        }
+    } else {
+        if (thread.wait_for(0ms)) {
+            fail("the capture ended without a POST and without a cancel");
+        }
+        job->cancel();
+        if (!thread.wait_for(CANCEL_WAIT)) {
+            fail("a cancelled capture did not end within 500 ms");
+        }
+    }
+    watch_closes(connections, Clock::now() + END_LIMIT);
+    for (const auto& connection : connections) {
+        if (!connection->closed_by_listener && !connection->broken) {
+            fail("a connection was left open after the capture ended");
+        }
+    }
+
+    if (!post_sent) {
+        if (job->head.method == postori::RequestMethod::Post || !job->fields.empty()) {
+            fail("a capture without a POST reads as one");
+        }
+        return 0;
+    }
+    if (job->head.method != postori::RequestMethod::Post) {
+        fail("a POST was sent and none was captured");
+    }
+    bool matched = false;
+    for (std::size_t k = 0; k < sender_count && !matched; ++k) {
+        matched = heads[k].method == postori::RequestMethod::Post && captured_from(*job, *connections[k], heads[k]);
+    }
+    if (!matched) {
+        fail("the captured fields are not those of any POST sent");
+    }
+    if (job->code_choice != postori::vote_over_fields(job->fields)) {
+        fail("the code choice is not the vote over the captured fields");
+    }
+    return 0;
+}

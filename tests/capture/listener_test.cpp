@@ -1,0 +1,368 @@
+#include "capture/listener.h"
+
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace postori {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ElementsAre;
+using testing::Pair;
+
+// Long enough for any machine to do what the test waits for; only the cancel
+// tests hold the thread to the capture run's 500 ms.
+constexpr auto PATIENCE = 10s;
+constexpr auto CANCEL_WAIT = 500ms;
+
+// A client socket connected to the capture's port on 127.0.0.1.
+class Client {
+public:
+    explicit Client(std::int32_t port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~Client() { ::close(fd_); }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    bool connected() const { return connected_; }
+
+    // Sends everything it can; false once the listener has closed the
+    // connection.
+    bool send(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (sent <= 0) {
+                return false;
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
+        }
+        return true;
+    }
+
+    void finish_sending() { ::shutdown(fd_, SHUT_WR); }
+
+    // True when the listener closed the connection without sending a byte.
+    bool closed_without_answer() {
+        pollfd polled{fd_, POLLIN, 0};
+        if (::poll(&polled, 1, static_cast<int>(std::chrono::milliseconds(PATIENCE).count())) != 1) {
+            return false;
+        }
+        char byte;
+        const ssize_t got = ::recv(fd_, &byte, 1, 0);
+        return got == 0 || (got < 0 && errno == ECONNRESET);
+    }
+
+private:
+    int fd_;
+    bool connected_ = false;
+};
+
+// The listener listens with a backlog of 1: clients that connect faster than
+// it accepts wait for the kernel's retransmissions (a second or more). Tests
+// that open several connections give it a moment between them.
+void pace() {
+    std::this_thread::sleep_for(3ms);
+}
+
+// One capture running on a port the OS picks (or the one given).
+class Capture {
+public:
+    explicit Capture(std::int32_t port = 0) : job(std::make_shared<CaptureJob>()) {
+        job->port = port;
+        thread = std::make_unique<CaptureThread>(job);
+        const auto deadline = std::chrono::steady_clock::now() + PATIENCE;
+        while (job->listening_port.load() == 0 && job->setup_error.load() == 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    std::int32_t port() const { return job->listening_port.load(); }
+    bool ended() { return thread->wait_for(PATIENCE); }
+
+    std::vector<std::pair<std::string, std::string>> fields() const {
+        std::vector<std::pair<std::string, std::string>> out;
+        for (const FormField& field : job->fields) {
+            out.emplace_back(field.name, field.value);
+        }
+        return out;
+    }
+
+    std::shared_ptr<CaptureJob> job;
+    std::unique_ptr<CaptureThread> thread;
+};
+
+std::string post(std::string_view body, std::string_view extra_headers = "") {
+    return "POST /form HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n" +
+           std::string(extra_headers) + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+           std::string(body);
+}
+
+TEST(CaptureListener, GetIsDroppedThenPostIsCaptured) {
+    Capture capture;
+    ASSERT_NE(capture.port(), 0);
+    Client get(capture.port());
+    ASSERT_TRUE(get.send("GET /form.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    EXPECT_TRUE(get.closed_without_answer());
+    pace();
+
+    Client form(capture.port());
+    ASSERT_TRUE(form.send(post("a=1&b&=3&d=x=y&name=%E5%B1%B1+%26%3D")));
+    ASSERT_TRUE(capture.ended());
+    EXPECT_TRUE(form.closed_without_answer());
+    EXPECT_EQ(capture.job->head.method, RequestMethod::Post);
+    EXPECT_THAT(capture.fields(),
+                ElementsAre(Pair("a", "1"), Pair("", "3"), Pair("d", "x=y"), Pair("name", "%E5%B1%B1+%26%3D")));
+}
+
+TEST(CaptureListener, IdleConnectionsDoNotHoldTheCaptureBack) {
+    Capture capture;
+    Client idle(capture.port());
+    pace();
+    Client half_head(capture.port());
+    ASSERT_TRUE(half_head.send("POST / HTTP/1.1\r\nContent-Len"));
+    pace();
+    Client form(capture.port());
+    ASSERT_TRUE(form.send(post("x=1")));
+    ASSERT_TRUE(capture.ended());
+    EXPECT_THAT(capture.fields(), ElementsAre(Pair("x", "1")));
+    EXPECT_TRUE(idle.closed_without_answer());
+    EXPECT_TRUE(half_head.closed_without_answer());
+}
+
+TEST(CaptureListener, MoreIdleConnectionsThanTheBound) {
+    Capture capture;
+    std::vector<std::unique_ptr<Client>> idle;
+    for (std::size_t k = 0; k < MAX_CONNECTIONS + 6; ++k) {
+        idle.push_back(std::make_unique<Client>(capture.port()));
+        pace();
+    }
+    Client form(capture.port());
+    ASSERT_TRUE(form.send(post("x=1")));
+    ASSERT_TRUE(capture.ended());
+    EXPECT_THAT(capture.fields(), ElementsAre(Pair("x", "1")));
+}
+
+TEST(CaptureListener, DrippedPost) {
+    Capture capture;
+    Client form(capture.port());
+    const std::string request = post("first=%41%42&second=c+d");
+    for (std::size_t k = 0; k < request.size(); k += 3) {
+        ASSERT_TRUE(form.send(std::string_view(request).substr(k, 3)));
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(capture.ended());
+    EXPECT_THAT(capture.fields(), ElementsAre(Pair("first", "%41%42"), Pair("second", "c+d")));
+}
+
+// How a POST ends when the announced length does not match what comes.
+TEST(CaptureListener, BodyLengths) {
+    struct Case {
+        const char* label;
+        std::string head;
+        std::string body;
+        bool half_close;  // the client closes its side after sending
+        std::vector<std::pair<std::string, std::string>> fields;
+    };
+    const Case cases[] = {
+        {"peer_closes_before_announced_length",
+         "POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\n",
+         "a=1&b=2",
+         true,
+         {{"a", "1"}, {"b", "2"}}},
+        {"no_content_length_head_alone", "POST / HTTP/1.1\r\nHost: x\r\n\r\n", "", false, {}},
+        {"negative_length", "POST / HTTP/1.1\r\nContent-Length: -5\r\n\r\n", "", false, {}},
+        {"huge_length_waits_for_close",
+         "POST / HTTP/1.1\r\nContent-Length: 99999999999999\r\n\r\n",
+         "k=v",
+         true,
+         {{"k", "v"}}},
+        {"bytes_beyond_length_belong_to_body",
+         "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\n",
+         "a=1&b=2",
+         true,
+         {{"a", "1"}, {"b", "2"}}},
+        {"body_cut_at_carriage_return",
+         "POST / HTTP/1.1\r\nContent-Length: 8\r\n\r\n",
+         "a=1\r\nb=2",
+         false,
+         {{"a", "1"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Capture capture;
+        Client form(capture.port());
+        ASSERT_TRUE(form.send(c.head + c.body));
+        if (c.half_close) {
+            form.finish_sending();
+        }
+        ASSERT_TRUE(capture.ended());
+        EXPECT_EQ(capture.job->head.method, RequestMethod::Post);
+        EXPECT_EQ(capture.fields(), c.fields);
+    }
+}
+
+TEST(CaptureListener, BodyOverTheBufferIsCutAtIt) {
+    Capture capture;
+    std::string body = "a=1&big=";
+    body.append(1'200'000 - body.size(), 'x');
+    const std::string request = post(body);
+    const std::size_t head_length = request.size() - body.size();
+    Client form(capture.port());
+    std::thread sender([&] { form.send(request); });
+    ASSERT_TRUE(capture.ended());
+    sender.join();
+    ASSERT_THAT(capture.fields(), testing::SizeIs(2));
+    EXPECT_EQ(capture.job->fields[1].value.size(), RECEIVE_BUFFER_SIZE - 1 - head_length - 8);
+}
+
+TEST(CaptureListener, PortAboveRangeUsesLow16Bits) {
+    std::int32_t free_port = 0;
+    {
+        Capture probe;  // a port the OS gives out, free again once the probe ends
+        free_port = probe.port();
+        probe.job->cancel();
+        ASSERT_TRUE(probe.ended());
+    }
+    Capture capture(free_port + 65536);
+    EXPECT_EQ(capture.port(), free_port);
+    capture.job->cancel();
+    EXPECT_TRUE(capture.ended());
+}
+
+TEST(CaptureListener, TwoCapturesInARowOnTheSamePort) {
+    std::int32_t port = 0;
+    for (int round = 0; round < 2; ++round) {
+        Capture capture(port);
+        ASSERT_NE(capture.port(), 0) << "round " << round << ": " << std::strerror(capture.job->setup_error.load());
+        port = capture.port();
+        Client form(port);
+        ASSERT_TRUE(form.send(post("round=" + std::to_string(round))));
+        ASSERT_TRUE(capture.ended());
+        EXPECT_THAT(capture.fields(), ElementsAre(Pair("round", std::to_string(round))));
+    }
+}
+
+TEST(CaptureListener, PortInUseEndsTheThread) {
+    Capture first;
+    Capture second(first.port());
+    EXPECT_TRUE(second.ended());
+    EXPECT_NE(second.job->setup_error.load(), 0);
+    EXPECT_EQ(second.job->head.method, RequestMethod::Get);
+    first.job->cancel();
+    EXPECT_TRUE(first.ended());
+}
+
+// --- cancel ---
+
+TEST(CaptureCancel, BeforeTheThreadStarts) {
+    auto job = std::make_shared<CaptureJob>();
+    job->port = 0;
+    EXPECT_TRUE(job->cancel());
+    CaptureThread thread(job);
+    EXPECT_TRUE(thread.wait_for(CANCEL_WAIT));
+    EXPECT_EQ(job->listening_port.load(), 0);
+    EXPECT_EQ(job->head.method, RequestMethod::Get);
+}
+
+TEST(CaptureCancel, RightAfterStartWhateverTheThreadHasDone) {
+    for (int round = 0; round < 50; ++round) {
+        auto job = std::make_shared<CaptureJob>();
+        job->port = 0;
+        CaptureThread thread(job);
+        if (round % 2 == 1) {
+            std::this_thread::yield();
+        }
+        EXPECT_TRUE(job->cancel());
+        ASSERT_TRUE(thread.wait_for(CANCEL_WAIT)) << "round " << round;
+        EXPECT_EQ(job->head.method, RequestMethod::Get);
+    }
+}
+
+TEST(CaptureCancel, WhileWaitingForAConnection) {
+    Capture capture;
+    ASSERT_NE(capture.port(), 0);
+    EXPECT_TRUE(capture.job->cancel());
+    EXPECT_TRUE(capture.thread->wait_for(CANCEL_WAIT));
+    EXPECT_EQ(capture.job->head.method, RequestMethod::Get);
+    EXPECT_TRUE(capture.job->fields.empty());
+}
+
+TEST(CaptureCancel, WhileReceivingClosesTheConnections) {
+    Capture capture;
+    Client form(capture.port());
+    ASSERT_TRUE(form.send("POST / HTTP/1.1\r\nContent-Length: 100\r\n\r\na=1"));
+    pace();
+    Client idle(capture.port());
+    std::this_thread::sleep_for(50ms);  // let the listener take both in
+    EXPECT_TRUE(capture.job->cancel());
+    EXPECT_TRUE(capture.thread->wait_for(CANCEL_WAIT));
+    EXPECT_EQ(capture.job->head.method, RequestMethod::Get);
+    EXPECT_TRUE(capture.job->fields.empty());
+    EXPECT_TRUE(form.closed_without_answer());
+    EXPECT_TRUE(idle.closed_without_answer());
+}
+
+TEST(CaptureCancel, AfterTheCaptureChangesNothing) {
+    Capture capture;
+    Client form(capture.port());
+    ASSERT_TRUE(form.send(post("a=1")));
+    ASSERT_TRUE(capture.ended());
+    EXPECT_FALSE(capture.job->cancel());
+    EXPECT_EQ(capture.job->head.method, RequestMethod::Post);
+}
+
+TEST(CaptureCancel, JobOutlivesTheRunsReference) {
+    // The run may drop its job and thread after a cancel; the thread keeps
+    // the job alive until it has ended.
+    std::weak_ptr<CaptureJob> watched;
+    {
+        auto job = std::make_shared<CaptureJob>();
+        job->port = 0;
+        watched = job;
+        CaptureThread thread(job);
+        job->cancel();
+    }
+    const auto deadline = std::chrono::steady_clock::now() + PATIENCE;
+    while (!watched.expired() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(watched.expired());
+}
+
+// --- the vote ---
+
+TEST(VoteCodeChoice, MostVotesWithTieOrder) {
+    struct Case {
+        std::int32_t sjis, euc, utf8;
+        CodeChoice choice;
+    };
+    const Case cases[] = {
+        {0, 0, 0, CodeChoice::EucJp},    {1, 1, 0, CodeChoice::EucJp},    {2, 0, 2, CodeChoice::Utf8},
+        {0, 3, 3, CodeChoice::EucJp},    {3, 1, 2, CodeChoice::ShiftJis}, {1, 2, 3, CodeChoice::Utf8},
+        {1, 0, 0, CodeChoice::ShiftJis}, {0, 1, 0, CodeChoice::EucJp},    {0, 0, 1, CodeChoice::Utf8},
+        {2, 1, 3, CodeChoice::Utf8},     {2, 2, 1, CodeChoice::EucJp},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(vote_code_choice(c.sjis, c.euc, c.utf8), c.choice) << c.sjis << " " << c.euc << " " << c.utf8;
+    }
+}
+
+}  // namespace
+}  // namespace postori

@@ -7,7 +7,7 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake ninja-build)
-test_packages=(clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev clang-format python3)
+test_packages=(clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev libicu-dev clang-format python3 chromium)
 
 case "${1:-}" in
 run) wanted=("${run_packages[@]}") ;;

@@ -1,0 +1,20 @@
+// What the program shows of a captured field: its value percent-decoded and
+// converted to Shift_JIS by the character code of the capture.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "capture/listener.h"
+
+namespace postori {
+
+// Percent-decodes `raw_value` (up to the first decoded zero byte) and turns
+// it into Shift_JIS: from EUC-JP or UTF-8 by the converters, unchanged when
+// the values are Shift_JIS already.
+[[nodiscard]] std::string value_as_sjis(std::string_view raw_value, CodeChoice choice);
+
+// The name of a code choice as the main window's buttons show it.
+[[nodiscard]] const char* code_choice_name(CodeChoice choice);
+
+}  // namespace postori

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every variant of the suite and runs all of
 # it as one CTest run: the unit tests optimised (with the benchmarks built and
-# smoke-run) and under AddressSanitizer + UndefinedBehaviorSanitizer, and every
-# fuzz target for a short while on its seed corpus.
+# smoke-run) and under AddressSanitizer + UndefinedBehaviorSanitizer, the
+# threaded tests under ThreadSanitizer, and every fuzz target for a short
+# while on its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh test
 
-presets=(release dev fuzz)
+presets=(release dev tsan fuzz)
 for preset in "${presets[@]}"; do
     cmake --preset "$preset" -DPOSTORI_WERROR=ON -DPOSTORI_TEST_PREFIX="$preset:" >/dev/null
     cmake --build --preset "$preset"

@@ -1,14 +1,10 @@
-// postori: for now, reads one HTTP request on standard input and prints what
-// the capture makes of it. The listener and the window come later.
+// postori: until the window exists, one capture on port 9250 from the
+// network to the terminal. Takes no options.
 #include <cstdio>
-#include <iostream>
-#include <iterator>
-#include <string>
 
-#include "app/request_report.h"
+#include "app/console_capture.h"
+#include "capture/listener.h"
 
 int main() {
-    const std::string request{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-    std::cout << postori::describe_request(request);
-    return 0;
+    return postori::run_console_capture(postori::DEFAULT_PORT, stdout);
 }

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and starts it. Arguments and
-# standard input are handed to postori.
+# Installs what is missing, builds the program and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh run
 cmake --preset app >/dev/null
 cmake --build --preset app
-exec build/app/app/postori "$@"
+exec build/app/app/postori

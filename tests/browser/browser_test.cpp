@@ -41,6 +41,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/captured_values.h"
 #include "capture/form_body.h"
 #include "capture/listener.h"
 #include "capture/request_head.h"
@@ -196,32 +197,6 @@ std::string page_text(const PageCase& page_case, std::int32_t capture_port) {
     }
     html += "</form>\n</body>\n</html>\n";
     return html;
-}
-
-// The value converted to Shift_JIS the way the window does it for the voted
-// code.
-std::string to_sjis(const std::string& decoded, CodeChoice code) {
-    switch (code) {
-        case CodeChoice::EucJp:
-            return euc_to_sjis(decoded);
-        case CodeChoice::Utf8:
-            return utf8_to_sjis(decoded);
-        case CodeChoice::ShiftJis:
-            break;
-    }
-    return decoded;
-}
-
-const char* code_name(CodeChoice code) {
-    switch (code) {
-        case CodeChoice::EucJp:
-            return "EUC-JP";
-        case CodeChoice::ShiftJis:
-            return "Shift_JIS";
-        case CodeChoice::Utf8:
-            return "UTF-8";
-    }
-    return "?";
 }
 
 // --- the page server ---
@@ -642,7 +617,7 @@ TEST_P(BrowserPost, FormArrivesWithEveryFieldAndTheRightCode) {
 
     const CaptureJob& job = *capture.job;
     ASSERT_EQ(job.head.method, RequestMethod::Post);
-    EXPECT_STREQ(code_name(job.code_choice), code_name(page_case.code)) << "the vote";
+    EXPECT_STREQ(code_choice_name(job.code_choice), code_choice_name(page_case.code)) << "the vote";
     std::string captured;
     for (const FormField& field : job.fields) {
         captured += "  " + field.name + " = " + field.value + "\n";
@@ -652,7 +627,7 @@ TEST_P(BrowserPost, FormArrivesWithEveryFieldAndTheRightCode) {
         const FormField& field = job.fields[k];
         SCOPED_TRACE("field " + std::to_string(k) + " (" + std::string(FORM[k].name) + ")");
         EXPECT_EQ(field.name, expected[k].raw_name);
-        const std::string value = to_sjis(decode_value(field.value), job.code_choice);
+        const std::string value = value_as_sjis(field.value, job.code_choice);
         EXPECT_EQ(value, expected[k].sjis_value)
             << "raw " << field.value << "\n got " << shown(value) << "\nwant " << shown(expected[k].sjis_value);
     }

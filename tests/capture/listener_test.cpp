@@ -218,6 +218,71 @@ TEST(CaptureListener, BodyLengths) {
     }
 }
 
+// Percent-encodes every byte of `text`.
+std::string encoded(std::string_view text) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += '%';
+        out += hex[byte >> 4];
+        out += hex[byte & 0xF];
+    }
+    return out;
+}
+
+// The values' code elected over the whole body, as each value's detection
+// votes; 7-bit values cast no vote.
+TEST(CaptureListener, VoteOverTheCapturedValues) {
+    // 山田太郎, 東京都千代田区 and あいう in each code.
+    const std::string sjis[] = {"\x8E\x52\x93\x63\x91\xBE\x98\x59",
+                                "\x93\x8C\x8B\x9E\x93\x73\x90\xE7\x91\xE3\x93\x63\x8B\xE6", "\x82\xA0\x82\xA2\x82\xA4"};
+    const std::string euc[] = {"\xBB\xB3\xC5\xC4\xC2\xC0\xCF\xBA",
+                               "\xC5\xEC\xB5\xFE\xC5\xD4\xC0\xE9\xC2\xE5\xC5\xC4\xB6\xE8", "\xA4\xA2\xA4\xA4\xA4\xA6"};
+    const std::string utf8[] = {"\xE5\xB1\xB1\xE7\x94\xB0\xE5\xA4\xAA\xE9\x83\x8E",
+                                "\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\xE5\x8D\x83\xE4\xBB\xA3\xE7\x94\xB0\xE5\x8C\xBA",
+                                "\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86"};
+    struct Case {
+        const char* label;
+        std::string body;
+        CodeChoice choice;
+    };
+    const auto form = [](const std::string(&values)[3]) {
+        return "a=" + encoded(values[0]) + "&b=" + encoded(values[1]) + "&c=" + encoded(values[2]) + "&mail=x%40y";
+    };
+    const Case cases[] = {
+        {"shift_jis", form(sjis), CodeChoice::ShiftJis},
+        {"euc_jp", form(euc), CodeChoice::EucJp},
+        {"utf8", form(utf8), CodeChoice::Utf8},
+        {"two_shift_jis_one_utf8", "a=" + encoded(sjis[0]) + "&b=" + encoded(sjis[2]) + "&c=" + encoded(utf8[1]),
+         CodeChoice::ShiftJis},
+        {"one_each_ties_to_euc", "a=" + encoded(sjis[1]) + "&b=" + encoded(euc[1]) + "&c=" + encoded(utf8[1]),
+         CodeChoice::EucJp},
+        {"ascii_only", "a=1&b=abc", CodeChoice::EucJp},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Capture capture;
+        Client client(capture.port());
+        ASSERT_TRUE(client.send(post(c.body)));
+        ASSERT_TRUE(capture.ended());
+        EXPECT_EQ(capture.job->code_choice, c.choice);
+    }
+}
+
+TEST(CaptureListener, OnlyTheFirstThousandPieces) {
+    std::string body;
+    for (int k = 1; k <= 1005; ++k) {
+        body.append(k > 1 ? "&" : "").append("f=").append(std::to_string(k));
+    }
+    Capture capture;
+    Client form(capture.port());
+    ASSERT_TRUE(form.send(post(body)));
+    ASSERT_TRUE(capture.ended());
+    ASSERT_EQ(capture.job->fields.size(), static_cast<std::size_t>(MAX_FIELDS));
+    EXPECT_EQ(capture.job->fields.back().value, "1000");
+}
+
 TEST(CaptureListener, BodyOverTheBufferIsCutAtIt) {
     Capture capture;
     std::string body = "a=1&big=";

@@ -1,8 +1,9 @@
 // The streaming converters. Each convert() works through its input one chunk
 // at a time: characters are written to a working buffer on the stack, a chunk
-// ends before a character once CHUNK_UNITS units are in the buffer, and the
-// whole chunk is appended to the output in one step. Nothing is allocated per
-// character.
+// ends before a character once CHUNK_UNITS units are in the buffer (UTF-16 to
+// Shift_JIS takes CHUNK_UNITS / 2 units a chunk, which cannot give more), and
+// the whole chunk is appended to the output in one step. Nothing is allocated
+// per character, and the code tables are constant data (codec/sjis_tables.h).
 //
 // The conversion loops themselves are free functions over a pointer and a
 // length that report how much they consumed, so that the one-shot functions
@@ -69,15 +70,6 @@ inline std::uint64_t load8(const unsigned char* p) {
         word = __builtin_bswap64(word);
     }
     return word;
-}
-
-// Stores the low two bytes of `value`, the lowest first.
-inline void store2(char* p, std::uint32_t value) {
-    if constexpr (std::endian::native == std::endian::big) {
-        value = __builtin_bswap32(value) >> 16;
-    }
-    const auto bytes = static_cast<std::uint16_t>(value & 0xFFFF);
-    std::memcpy(p, &bytes, sizeof bytes);
 }
 
 // Stores eight bytes, the lowest byte of `word` first.
@@ -254,58 +246,78 @@ std::size_t convert_euc(const unsigned char* src, std::size_t size, std::string&
 
 // --- UTF-16 to Shift_JIS ---
 
-// What each UTF-16 unit becomes in Shift_JIS, for all 65,536 units, made once
-// from unicode_to_sjis_table on first use: the bytes to write in the low 16
-// bits, the first byte lowest, and how many of them to keep (0, 1 or 2) in the
-// bits above. A unit without a code holds the replacement byte; a private-use
-// unit without a code keeps nothing.
-static_assert(SJIS_REPLACEMENT_TEXT.size() == 1, "the unit table holds a one-byte replacement");
+// Every UTF-16 unit becomes at most two bytes, which the buffer sizes and the
+// fast paths below count on.
+static_assert(SJIS_REPLACEMENT_TEXT.size() <= 2, "a unit gives at most two bytes");
 
-constexpr std::uint32_t one_byte(std::uint32_t byte) {
-    return byte | (1u << 16);
+constexpr std::uint64_t LANE_LOW_BYTES = 0x00FF00FF00FF00FFu;
+
+// Codes in the 16-bit lanes of a word (lead x 256 + trail) as the bytes to
+// store, the first byte lowest: the two bytes of each lane swapped.
+inline std::uint64_t lead_bytes_first(std::uint64_t codes) {
+    return ((codes >> 8) & LANE_LOW_BYTES) | ((codes & LANE_LOW_BYTES) << 8);
 }
 
-const std::uint32_t* sjis_of_units() {
-    static std::array<std::uint32_t, 0x10000> table{};
-    static const bool built = [] {
-        for (std::uint32_t unit = 0; unit < 0x10000; ++unit) {
-            const std::uint32_t sjis = lookup(unicode_to_sjis_table, unit);
-            std::uint32_t entry = 0;  // private use: dropped
-            if (unit < 0x80) {
-                entry = one_byte(unit);
-            } else if (sjis > 0xFF) {
-                entry = (sjis >> 8) | ((sjis & 0xFF) << 8) | (2u << 16);
-            } else if (sjis != 0) {
-                entry = one_byte(sjis);
-            } else if (unit < 0xE000 || unit > 0xF8FF) {
-                entry = one_byte(static_cast<unsigned char>(SJIS_REPLACEMENT_TEXT[0]));
-            }
-            table[unit] = entry;
-        }
-        return true;
-    }();
-    static_cast<void>(built);
-    return table.data();
+// What a unit without a code becomes: U+0000 itself, nothing for private use
+// (U+E000-U+F8FF), the replacement for anything else.
+void put_unmapped(char* buffer, std::size_t& length, std::uint32_t unit) {
+    if (unit < 0x80) {
+        buffer[length++] = static_cast<char>(unit);
+    } else if (unit < 0xE000 || unit > 0xF8FF) {
+        put_text(buffer, length, SJIS_REPLACEMENT_TEXT);
+    }
 }
 
-// Writes the Shift_JIS form of one UTF-16 unit. Two bytes are always written
-// and those that belong to the result kept, so there is no branch.
-inline void put_sjis_unit(const std::uint32_t* units, char* buffer, std::size_t& length, std::uint32_t unit) {
-    const std::uint32_t entry = units[unit];
-    store2(buffer + length, entry);
-    length += entry >> 16;
+// Writes the Shift_JIS form of one UTF-16 unit: the unit itself below U+0080
+// (where unicode_to_sjis_flat has no entries), else the table's code; only a
+// unit without either goes to put_unmapped. ASCII is merged in by a mask, and
+// the lead byte (0 for a one-byte code) is written first and then the last
+// byte after it or over it, so that ASCII, one-byte and two-byte codes take
+// no branch and need no byte swap.
+inline void put_sjis_unit(char* buffer, std::size_t& length, std::uint32_t unit) {
+    const std::uint32_t ascii = unit & (0u - static_cast<std::uint32_t>(unit < 0x80));
+    const std::uint32_t code = unicode_to_sjis_flat[unit] | ascii;
+    if (code == 0) [[unlikely]] {
+        put_unmapped(buffer, length, unit);
+        return;
+    }
+    const std::size_t two = code > 0xFF ? 1 : 0;
+    buffer[length] = static_cast<char>(code >> 8);
+    buffer[length + two] = static_cast<char>(code & 0xFF);
+    length += 1 + two;
 }
 
-// Converts every unit of src[0, size); a unit is never left pending.
+// The unicode_to_sjis_flat codes of four units in the 16-bit lanes of a
+// word, the first lowest.
+inline std::uint64_t four_codes(std::uint32_t u0, std::uint32_t u1, std::uint32_t u2, std::uint32_t u3) {
+    return static_cast<std::uint64_t>(unicode_to_sjis_flat[u0]) |
+           (static_cast<std::uint64_t>(unicode_to_sjis_flat[u1]) << 16) |
+           (static_cast<std::uint64_t>(unicode_to_sjis_flat[u2]) << 32) |
+           (static_cast<std::uint64_t>(unicode_to_sjis_flat[u3]) << 48);
+}
+
+// Converts every unit of src[0, size); a unit is never left pending. A unit
+// gives at most two bytes, so a chunk takes CHUNK_UNITS / 2 units (or what is
+// left) with no check per unit, four units a round: put_sjis_unit has no
+// branch that the text decides, and the loop's own test would otherwise be a
+// good part of the work. (Taking four units in one step when all four have
+// two-byte codes, as the UTF-8 conversion does with five characters, does not
+// pay here: in Japanese text the switches between ASCII and kanji keep the
+// choice mispredicted.)
 void convert_utf16(const char16_t* src, std::size_t size, std::string& output) {
-    const std::uint32_t* const units = sjis_of_units();
     std::size_t pos = 0;
     char buffer[BUFFER_UNITS];
     while (pos < size) {
+        const std::size_t end = pos + std::min(size - pos, CHUNK_UNITS / 2);
         std::size_t length = 0;
-        while (length < CHUNK_UNITS && pos < size) {
-            put_sjis_unit(units, buffer, length, src[pos]);
-            ++pos;
+        for (; end - pos >= 4; pos += 4) {
+            put_sjis_unit(buffer, length, src[pos]);
+            put_sjis_unit(buffer, length, src[pos + 1]);
+            put_sjis_unit(buffer, length, src[pos + 2]);
+            put_sjis_unit(buffer, length, src[pos + 3]);
+        }
+        for (; pos < end; ++pos) {
+            put_sjis_unit(buffer, length, src[pos]);
         }
         output.append(buffer, length);
     }
@@ -340,6 +352,16 @@ struct Utf16Sink {
         }
         return 4;
     }
+#if POSTORI_UTF8_WINDOW
+    // Five characters of three bytes, as put_unit five times; always done.
+    bool put_five(char16_t* buffer, std::size_t& length, const std::uint32_t (&unit)[5]) const {
+        for (std::size_t k = 0; k < 5; ++k) {
+            buffer[length + k] = static_cast<char16_t>(unit[k]);
+        }
+        length += 5;
+        return true;
+    }
+#endif
 };
 
 struct SjisSink {
@@ -347,25 +369,41 @@ struct SjisSink {
     // Each UTF-16 unit of a character may become two bytes.
     static constexpr std::size_t BUFFER = CHUNK_UNITS + 2 * REPLACEMENT_MAX;
 
-    const std::uint32_t* units = sjis_of_units();
-
-    void put_unit(char* buffer, std::size_t& length, std::uint32_t unit) const {
-        put_sjis_unit(units, buffer, length, unit);
-    }
+    void put_unit(char* buffer, std::size_t& length, std::uint32_t unit) const { put_sjis_unit(buffer, length, unit); }
     static void put_ascii(char* buffer, std::uint64_t word) { store8(buffer, word); }
     // Four characters of three bytes: writes eight bytes and returns how many
     // characters from the first on became two bytes each (the common case).
     int put_four(char* buffer, const std::uint32_t (&unit)[4]) const {
-        std::uint64_t out = 0;
+        const std::uint64_t codes = four_codes(unit[0], unit[1], unit[2], unit[3]);
         unsigned not_two = 0x10;
         for (int k = 0; k < 4; ++k) {
-            const std::uint32_t entry = units[unit[k]];
-            out |= static_cast<std::uint64_t>(entry & 0xFFFF) << (16 * k);
-            not_two |= static_cast<unsigned>((entry >> 16) != 2) << k;
+            not_two |= static_cast<unsigned>(((codes >> (16 * k)) & 0xFFFF) <= 0xFF) << k;
         }
-        store8(buffer, out);
+        store8(buffer, lead_bytes_first(codes));
         return std::countr_zero(not_two);
     }
+#if POSTORI_UTF8_WINDOW
+    // Five characters of three bytes, as put_unit five times, when all five
+    // have two-byte codes (the common case): the five codes are gathered into
+    // one register, their bytes swapped there and stored at once, rather
+    // than each store waiting for the length the one before leaves.
+    // Otherwise nothing is kept and false returned.
+    bool put_five(char* buffer, std::size_t& length, const std::uint32_t (&unit)[5]) const {
+        __m128i codes = _mm_cvtsi32_si128(unicode_to_sjis_flat[unit[0]]);
+        codes = _mm_insert_epi16(codes, unicode_to_sjis_flat[unit[1]], 1);
+        codes = _mm_insert_epi16(codes, unicode_to_sjis_flat[unit[2]], 2);
+        codes = _mm_insert_epi16(codes, unicode_to_sjis_flat[unit[3]], 3);
+        codes = _mm_insert_epi16(codes, unicode_to_sjis_flat[unit[4]], 4);
+        const __m128i leads = _mm_srli_epi16(codes, 8);
+        if ((_mm_movemask_epi8(_mm_cmpeq_epi16(leads, _mm_setzero_si128())) & 0x3FF) != 0) {
+            return false;
+        }
+        // Sixteen bytes written, the ten of the codes kept.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + length), _mm_or_si128(_mm_slli_epi16(codes, 8), leads));
+        length += 10;
+        return true;
+    }
+#endif
 };
 
 template <typename Sink>
@@ -389,28 +427,61 @@ struct Window {
     alignas(16) std::uint16_t value[16];
 };
 
+inline __m128i load16(const unsigned char* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// In 16-bit lanes: ((first & 0F) << 12) | ((second & 3F) << 6) | (third & 3F),
+// the character of a three-byte sequence from its three bytes.
+inline __m128i three_byte_lanes(__m128i first, __m128i second, __m128i third) {
+    const __m128i low4 = _mm_set1_epi16(0x0F);
+    const __m128i low6 = _mm_set1_epi16(0x3F);
+    return _mm_or_si128(
+        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(first, low4), 12), _mm_slli_epi16(_mm_and_si128(second, low6), 6)),
+        _mm_and_si128(third, low6));
+}
+
+// When three-byte sequences start at 0, 3, 6, 9 and 12 of the 16 bytes at p
+// (E0-EF there; 18 bytes are read), their characters, the following bytes
+// taken whatever they are, and true; else false.
+inline bool five_three_byte(const unsigned char* p, std::uint32_t (&unit)[5]) {
+    const __m128i b0 = load16(p);
+    const __m128i is_lead = _mm_cmpeq_epi8(_mm_and_si128(b0, _mm_set1_epi8(static_cast<char>(0xF0))),
+                                           _mm_set1_epi8(static_cast<char>(0xE0)));
+    if ((_mm_movemask_epi8(is_lead) & 0x1249) != 0x1249) {
+        return false;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i b1 = load16(p + 1);
+    const __m128i b2 = load16(p + 2);
+    const __m128i low =
+        three_byte_lanes(_mm_unpacklo_epi8(b0, zero), _mm_unpacklo_epi8(b1, zero), _mm_unpacklo_epi8(b2, zero));
+    const __m128i high =
+        three_byte_lanes(_mm_unpackhi_epi8(b0, zero), _mm_unpackhi_epi8(b1, zero), _mm_unpackhi_epi8(b2, zero));
+    unit[0] = static_cast<std::uint32_t>(_mm_extract_epi16(low, 0));
+    unit[1] = static_cast<std::uint32_t>(_mm_extract_epi16(low, 3));
+    unit[2] = static_cast<std::uint32_t>(_mm_extract_epi16(low, 6));
+    unit[3] = static_cast<std::uint32_t>(_mm_extract_epi16(high, 1));
+    unit[4] = static_cast<std::uint32_t>(_mm_extract_epi16(high, 4));
+    return true;
+}
+
 inline void read_window(const unsigned char* p, Window& window) {
-    const auto load = [](const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
     const auto mask = [](__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); };
     const auto bytes_of = [](int byte) { return _mm_set1_epi8(static_cast<char>(byte)); };
-    const __m128i b0 = load(p);
-    const __m128i b1 = load(p + 1);
-    const __m128i b2 = load(p + 2);
+    const __m128i b0 = load16(p);
+    const __m128i b1 = load16(p + 1);
+    const __m128i b2 = load16(p + 2);
     window.ascii = ~mask(b0) & 0xFFFF;
     window.lead3 = mask(_mm_cmpeq_epi8(_mm_and_si128(b0, bytes_of(0xF0)), bytes_of(0xE0)));
     window.cont = mask(_mm_cmpeq_epi8(_mm_and_si128(b0, bytes_of(0xC0)), bytes_of(0x80)));
 
-    // In 16-bit lanes: ((b0 & 0F) << 12) | ((b1 & 3F) << 6) | (b2 & 3F) where
-    // b0 is E0-EF, else b0 itself.
+    // In 16-bit lanes: the three-byte value where b0 is E0-EF, else b0 itself.
     const __m128i zero = _mm_setzero_si128();
-    const __m128i low4 = _mm_set1_epi16(0x0F);
-    const __m128i low6 = _mm_set1_epi16(0x3F);
     const __m128i e0 = _mm_set1_epi16(0xE0);
     const __m128i f0 = _mm_set1_epi16(0xF0);
     const auto values = [&](__m128i first, __m128i second, __m128i third) {
-        const __m128i three = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_and_si128(first, low4), 12),
-                                                        _mm_slli_epi16(_mm_and_si128(second, low6), 6)),
-                                           _mm_and_si128(third, low6));
+        const __m128i three = three_byte_lanes(first, second, third);
         const __m128i is_three = _mm_cmpeq_epi16(_mm_and_si128(first, f0), e0);
         return _mm_or_si128(_mm_and_si128(is_three, three), _mm_andnot_si128(is_three, first));
     };
@@ -453,17 +524,17 @@ std::size_t convert_utf8(const unsigned char* src, std::size_t size, std::basic_
                     continue;
                 }
 #if POSTORI_UTF8_WINDOW
-                Window window;
-                read_window(src + pos, window);
-                if ((window.lead3 & 0x1249) == 0x1249) {
-                    // Five three-byte sequences, at 0, 3, 6, 9 and 12. Their
-                    // following bytes are taken whatever they are, as below.
-                    for (unsigned at = 0; at < 15; at += 3) {
-                        sink.put_unit(buffer, length, window.value[at]);
-                    }
+                // Five three-byte sequences, at 0, 3, 6, 9 and 12, told by
+                // their first bytes alone: their following bytes are taken
+                // whatever they are, as below. When the sink declines them,
+                // the window or the step-by-step decoding takes them.
+                std::uint32_t unit[5];
+                if (five_three_byte(src + pos, unit) && sink.put_five(buffer, length, unit)) {
                     pos += 15;
                     continue;
                 }
+                Window window;
+                read_window(src + pos, window);
                 // Five characters when the 16 bytes hold only ASCII and
                 // well-formed three-byte sequences, in which the step-by-step
                 // decoding below finds the same characters.

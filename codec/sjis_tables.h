@@ -3,6 +3,9 @@
 // mapping file (CP932.TXT).
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "codec/code_table.h"
 
 namespace postori {
@@ -16,6 +19,13 @@ namespace postori {
 // mapping file (U+00A2, U+00A3, U+00AC, U+2014, U+2016, U+2212, U+301C) map
 // to the code of their look-alike.
 extern const CodeTable unicode_to_sjis_table;
+
+// The same map as unicode_to_sjis_table, one indexing instead of three, for
+// the converters' hot path: the Shift_JIS code of every UTF-16 unit, 0 for no
+// entry; exactly the entries of unicode_to_sjis_table, so nothing below
+// U+0080. A value up to 0xFF is one byte, a larger one two. 128 KB of
+// constant-initialised data, generated next to the tables.
+extern const std::array<std::uint16_t, 0x10000> unicode_to_sjis_flat;
 
 // EUC-JP code of JIS rows 89-92 (keys 0xF9A1-0xFCFE, lead x 256 + trail) ->
 // the IBM extension Shift_JIS code (0xFA40-0xFC4B) of the same character.

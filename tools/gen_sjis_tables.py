@@ -29,6 +29,11 @@ sjis_to_unicode_table   Shift_JIS double-byte code -> Unicode character
   - every double-byte code of the file, for decoding texts for display.
 
 Identical leaves are stored once and shared by every table that needs them.
+
+unicode_to_sjis_table comes out a second time, flattened for the converters'
+hot path: unicode_to_sjis_flat, an array of 65,536 16-bit values indexed by
+the UTF-16 unit (0 = no entry), with exactly the table's entries. It follows
+the three tables in the same file.
 """
 
 import argparse
@@ -111,7 +116,7 @@ def main():
         digest = hashlib.sha256(f.read()).hexdigest()
     tables = build_tables(read_mapping(args.mapping))
     text = emit(tables, "tools/gen_sjis_tables.py", "CP932.TXT (cp932 to Unicode table 2.01, sha256 %s)" % digest[:16],
-                "codec/sjis_tables.h")
+                "codec/sjis_tables.h", flat=[("unicode_to_sjis_flat", "unicode_to_sjis_table")])
     write_text(args.output, text)
     return 0
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <fstream>
 #include <map>
@@ -87,6 +88,28 @@ TEST(CodeTables, Shape) {
         EXPECT_EQ(shape.leaves, c.leaves);
         EXPECT_EQ(shape.entries, c.entries);
         EXPECT_FALSE(has_empty_blocks(c.table));
+    }
+}
+
+// Each flat array is the same map as its CodeTable, code for code.
+TEST(CodeTables, FlatArraysEqualTheirTables) {
+    struct Case {
+        const char* name;
+        const std::array<std::uint16_t, 0x10000>& flat;
+        const CodeTable& table;
+        int entries;
+    };
+    const Case cases[] = {
+        {"unicode_to_sjis_flat", unicode_to_sjis_flat, unicode_to_sjis_table, 7396},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int entries = 0;
+        for (std::uint32_t code = 0; code <= 0xFFFF; ++code) {
+            ASSERT_EQ(c.flat[code], lookup(c.table, code)) << std::hex << "code " << code;
+            entries += c.flat[code] != 0 ? 1 : 0;
+        }
+        EXPECT_EQ(entries, c.entries);
     }
 }
 

@@ -72,6 +72,15 @@ inline std::uint64_t load8(const unsigned char* p) {
     return word;
 }
 
+// Stores the low two bytes of `value`, the lowest first.
+inline void store2(char* p, std::uint32_t value) {
+    auto bytes = static_cast<std::uint16_t>(value & 0xFFFF);
+    if constexpr (std::endian::native == std::endian::big) {
+        bytes = static_cast<std::uint16_t>((bytes >> 8) | (bytes << 8));
+    }
+    std::memcpy(p, &bytes, sizeof bytes);
+}
+
 // Stores eight bytes, the lowest byte of `word` first.
 template <typename Unit>
 inline void store8(Unit* p, std::uint64_t word) {
@@ -250,50 +259,35 @@ std::size_t convert_euc(const unsigned char* src, std::size_t size, std::string&
 // fast paths below count on.
 static_assert(SJIS_REPLACEMENT_TEXT.size() <= 2, "a unit gives at most two bytes");
 
-constexpr std::uint64_t LANE_LOW_BYTES = 0x00FF00FF00FF00FFu;
-
-// Codes in the 16-bit lanes of a word (lead x 256 + trail) as the bytes to
-// store, the first byte lowest: the two bytes of each lane swapped.
-inline std::uint64_t lead_bytes_first(std::uint64_t codes) {
-    return ((codes >> 8) & LANE_LOW_BYTES) | ((codes & LANE_LOW_BYTES) << 8);
-}
-
-// What a unit without a code becomes: U+0000 itself, nothing for private use
+// What a unit without a code becomes: nothing for private use
 // (U+E000-U+F8FF), the replacement for anything else.
 void put_unmapped(char* buffer, std::size_t& length, std::uint32_t unit) {
-    if (unit < 0x80) {
-        buffer[length++] = static_cast<char>(unit);
-    } else if (unit < 0xE000 || unit > 0xF8FF) {
+    if (unit < 0xE000 || unit > 0xF8FF) {
         put_text(buffer, length, SJIS_REPLACEMENT_TEXT);
     }
 }
 
-// Writes the Shift_JIS form of one UTF-16 unit: the unit itself below U+0080
-// (where unicode_to_sjis_flat has no entries), else the table's code; only a
-// unit without either goes to put_unmapped. ASCII is merged in by a mask, and
-// the lead byte (0 for a one-byte code) is written first and then the last
-// byte after it or over it, so that ASCII, one-byte and two-byte codes take
-// no branch and need no byte swap.
+// Writes the Shift_JIS form of one UTF-16 unit. sjis_bytes_of_unit holds the
+// bytes ready to store, ASCII included, so a unit with a code is one load,
+// one 16-bit store (two bytes written, those that belong to the result kept)
+// and a length add; only a unit without a code goes to put_unmapped.
 inline void put_sjis_unit(char* buffer, std::size_t& length, std::uint32_t unit) {
-    const std::uint32_t ascii = unit & (0u - static_cast<std::uint32_t>(unit < 0x80));
-    const std::uint32_t code = unicode_to_sjis_flat[unit] | ascii;
-    if (code == 0) [[unlikely]] {
+    const std::uint32_t bytes = sjis_bytes_of_unit[unit];
+    if (bytes == SJIS_BYTES_NONE) [[unlikely]] {
         put_unmapped(buffer, length, unit);
         return;
     }
-    const std::size_t two = code > 0xFF ? 1 : 0;
-    buffer[length] = static_cast<char>(code >> 8);
-    buffer[length + two] = static_cast<char>(code & 0xFF);
-    length += 1 + two;
+    store2(buffer + length, bytes);
+    length += bytes > 0xFF ? 2 : 1;
 }
 
-// The unicode_to_sjis_flat codes of four units in the 16-bit lanes of a
-// word, the first lowest.
-inline std::uint64_t four_codes(std::uint32_t u0, std::uint32_t u1, std::uint32_t u2, std::uint32_t u3) {
-    return static_cast<std::uint64_t>(unicode_to_sjis_flat[u0]) |
-           (static_cast<std::uint64_t>(unicode_to_sjis_flat[u1]) << 16) |
-           (static_cast<std::uint64_t>(unicode_to_sjis_flat[u2]) << 32) |
-           (static_cast<std::uint64_t>(unicode_to_sjis_flat[u3]) << 48);
+// The sjis_bytes_of_unit values of four units in the 16-bit lanes of a word,
+// the first lowest: the bytes of the four, two a lane, first byte lowest.
+inline std::uint64_t four_bytes(std::uint32_t u0, std::uint32_t u1, std::uint32_t u2, std::uint32_t u3) {
+    return static_cast<std::uint64_t>(sjis_bytes_of_unit[u0]) |
+           (static_cast<std::uint64_t>(sjis_bytes_of_unit[u1]) << 16) |
+           (static_cast<std::uint64_t>(sjis_bytes_of_unit[u2]) << 32) |
+           (static_cast<std::uint64_t>(sjis_bytes_of_unit[u3]) << 48);
 }
 
 // Converts every unit of src[0, size); a unit is never left pending. A unit
@@ -374,32 +368,33 @@ struct SjisSink {
     // Four characters of three bytes: writes eight bytes and returns how many
     // characters from the first on became two bytes each (the common case).
     int put_four(char* buffer, const std::uint32_t (&unit)[4]) const {
-        const std::uint64_t codes = four_codes(unit[0], unit[1], unit[2], unit[3]);
+        const std::uint64_t bytes = four_bytes(unit[0], unit[1], unit[2], unit[3]);
         unsigned not_two = 0x10;
         for (int k = 0; k < 4; ++k) {
-            not_two |= static_cast<unsigned>(((codes >> (16 * k)) & 0xFFFF) <= 0xFF) << k;
+            not_two |= static_cast<unsigned>(((bytes >> (16 * k)) & 0xFFFF) <= 0xFF) << k;
         }
-        store8(buffer, lead_bytes_first(codes));
+        store8(buffer, bytes);
         return std::countr_zero(not_two);
     }
 #if POSTORI_UTF8_WINDOW
     // Five characters of three bytes, as put_unit five times, when all five
-    // have two-byte codes (the common case): the five codes are gathered into
-    // one register, their bytes swapped there and stored at once, rather
-    // than each store waiting for the length the one before leaves.
-    // Otherwise nothing is kept and false returned.
+    // have two-byte codes (the common case): the five sjis_bytes_of_unit
+    // values are gathered into one register and stored at once, rather than
+    // each store waiting for the length the one before leaves. A value is
+    // two bytes when its high byte (the trail) is not 0. Otherwise nothing
+    // is kept and false returned.
     bool put_five(char* buffer, std::size_t& length, const std::uint32_t (&unit)[5]) const {
-        __m128i codes = _mm_cvtsi32_si128(unicode_to_sjis_flat[unit[0]]);
-        codes = _mm_insert_epi16(codes, unicode_to_sjis_flat[unit[1]], 1);
-        codes = _mm_insert_epi16(codes, unicode_to_sjis_flat[unit[2]], 2);
-        codes = _mm_insert_epi16(codes, unicode_to_sjis_flat[unit[3]], 3);
-        codes = _mm_insert_epi16(codes, unicode_to_sjis_flat[unit[4]], 4);
-        const __m128i leads = _mm_srli_epi16(codes, 8);
-        if ((_mm_movemask_epi8(_mm_cmpeq_epi16(leads, _mm_setzero_si128())) & 0x3FF) != 0) {
+        __m128i bytes = _mm_cvtsi32_si128(sjis_bytes_of_unit[unit[0]]);
+        bytes = _mm_insert_epi16(bytes, sjis_bytes_of_unit[unit[1]], 1);
+        bytes = _mm_insert_epi16(bytes, sjis_bytes_of_unit[unit[2]], 2);
+        bytes = _mm_insert_epi16(bytes, sjis_bytes_of_unit[unit[3]], 3);
+        bytes = _mm_insert_epi16(bytes, sjis_bytes_of_unit[unit[4]], 4);
+        const __m128i trails = _mm_srli_epi16(bytes, 8);
+        if ((_mm_movemask_epi8(_mm_cmpeq_epi16(trails, _mm_setzero_si128())) & 0x3FF) != 0) {
             return false;
         }
-        // Sixteen bytes written, the ten of the codes kept.
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + length), _mm_or_si128(_mm_slli_epi16(codes, 8), leads));
+        // Sixteen bytes written, the ten of the five units kept.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + length), bytes);
         length += 10;
         return true;
     }

@@ -20,12 +20,23 @@ namespace postori {
 // to the code of their look-alike.
 extern const CodeTable unicode_to_sjis_table;
 
-// The same map as unicode_to_sjis_table, one indexing instead of three, for
-// the converters' hot path: the Shift_JIS code of every UTF-16 unit, 0 for no
-// entry; exactly the entries of unicode_to_sjis_table, so nothing below
-// U+0080. A value up to 0xFF is one byte, a larger one two. 128 KB of
-// constant-initialised data, generated next to the tables.
-extern const std::array<std::uint16_t, 0x10000> unicode_to_sjis_flat;
+// What every UTF-16 unit becomes in Shift_JIS, for the converters' hot path:
+// unicode_to_sjis_table flattened to one indexing, with U+0000-U+007F added,
+// each value the bytes to write as a little-endian number (first byte | second
+// byte << 8), so that one little-endian 16-bit store writes them in order:
+//   - 0x0000-0x007F at U+0000-U+007F: the unit itself, one byte;
+//   - a one-byte code (0xA1-0xDF): the byte, one byte;
+//   - a two-byte code lead x 256 + trail: lead | trail << 8, two bytes (the
+//     trail is 0x40 or more, so the value is above 0xFF);
+//   - SJIS_BYTES_NONE (0x00FF) where unicode_to_sjis_table has no entry
+//     (U+0080 and up): the converter decides what such a unit becomes.
+// A value up to 0xFF is thus one byte and a larger one two; 0xFF itself is
+// never a byte a unit becomes. 128 KB of constant-initialised data,
+// generated next to the tables.
+extern const std::array<std::uint16_t, 0x10000> sjis_bytes_of_unit;
+
+// The sjis_bytes_of_unit value of a unit without a code.
+inline constexpr std::uint16_t SJIS_BYTES_NONE = 0x00FF;
 
 // EUC-JP code of JIS rows 89-92 (keys 0xF9A1-0xFCFE, lead x 256 + trail) ->
 // the IBM extension Shift_JIS code (0xFA40-0xFC4B) of the same character.

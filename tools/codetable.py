@@ -90,21 +90,21 @@ def layout(entries):
     return {top: {mid: tuple(leaf) for mid, leaf in mids.items()} for top, mids in blocks.items()}
 
 
-def flat_lines(name, table, entries, value_format="0x%04X"):
-    """The lines defining `entries` ({code: value}, the entries of the
-    CodeTable `table`) once more as a constinit array of 65,536 16-bit values
-    named `name`, indexed by the code itself, 0 = no entry.
+def flat_lines(name, values, description, value_format="0x%04X"):
+    """The lines defining `values` (65,536 numbers of 16 bits) as a constinit
+    array named `name`, indexed by the code itself, after the comment line
+    `description`.
 
     Sixteen values a line, so that a line holds the codes 0xXXX0-0xXXXF, and
     a comment line before each run of 256 codes.
     """
-    values = [0] * 0x10000
-    for code, value in entries.items():
-        if not 0 < value <= 0xFFFF or not 0 <= code <= 0xFFFF:
-            raise ValueError("entry %X -> %X does not fit a 16-bit array" % (code, value))
-        values[code] = value
+    if len(values) != 0x10000:
+        raise ValueError("%s has %d values, not 65,536" % (name, len(values)))
+    for code, value in enumerate(values):
+        if not 0 <= value <= 0xFFFF:
+            raise ValueError("%s: value %X at %04X does not fit 16 bits" % (name, value, code))
     out = []
-    out.append("// %s as one array of 16-bit values indexed by the code, 0 = no entry." % table)
+    out.append("// %s" % description)
     out.append("constinit const std::array<std::uint16_t, 0x10000> %s{{" % name)
     for block in range(0, 0x10000, 0x100):
         out.append("    // %04X-%04X" % (block, block + 0xFF))
@@ -121,9 +121,9 @@ def emit(tables, generator, source_line, header, value_format="0x%04X", comments
     generator: the script named in the first line; source_line: what it was
     made from; header: the header the source includes; value_format: how a
     leaf value is written; comments: further comment lines after the storage
-    figures; flat: (array name, table name) pairs, each a table of `tables`
-    to define once more as a flat 16-bit array (flat_lines), after the
-    CodeTables. Identical leaves are stored once and shared by every table.
+    figures; flat: (array name, values, description) triples, each a flat
+    array of 65,536 16-bit values to define after the CodeTables
+    (flat_lines). Identical leaves are stored once and shared by every table.
     """
     laid_out = {name: layout(entries) for name, entries in tables.items()}
 
@@ -172,8 +172,8 @@ def emit(tables, generator, source_line, header, value_format="0x%04X", comments
             out.append("    " + ", ".join(cells) + ",")
         out.append("}};")
         out.append("")
-    for name, table in flat:
-        out.extend(flat_lines(name, table, tables[table], value_format))
+    for name, values, description in flat:
+        out.extend(flat_lines(name, values, description))
         out.append("")
     out.append("}  // namespace postori")
     return "\n".join(out) + "\n"

@@ -31,9 +31,9 @@ sjis_to_unicode_table   Shift_JIS double-byte code -> Unicode character
 Identical leaves are stored once and shared by every table that needs them.
 
 unicode_to_sjis_table comes out a second time, flattened for the converters'
-hot path: unicode_to_sjis_flat, an array of 65,536 16-bit values indexed by
-the UTF-16 unit (0 = no entry), with exactly the table's entries. It follows
-the three tables in the same file.
+hot path: sjis_bytes_of_unit, an array of 65,536 16-bit values indexed by the
+UTF-16 unit, each the Shift_JIS bytes of the unit ready to store (see
+sjis_bytes_of_units). It follows the three tables in the same file.
 """
 
 import argparse
@@ -59,6 +59,10 @@ EXTRA_ENTRIES = [
     (0x2212, 0x817C),  # MINUS SIGN -> as U+FF0D
     (0x301C, 0x8160),  # WAVE DASH -> as U+FF5E
 ]
+
+# The sjis_bytes_of_unit value of a unit without a code: the one byte 0xFF,
+# which no unit becomes (codec/sjis_tables.h, SJIS_BYTES_NONE).
+SJIS_BYTES_NONE = 0x00FF
 
 # EUC-JP keys of rows 89-92 that get no entry although their code exists.
 EUC_IBM_EXCLUDED = {0xFCFB}
@@ -106,6 +110,30 @@ def build_tables(mapping):
     }
 
 
+def sjis_bytes_of_units(unicode_to_sjis):
+    """The 65,536 values of sjis_bytes_of_unit: for each UTF-16 unit, the
+    bytes it becomes as a little-endian number (first byte | second byte <<
+    8): U+0000-U+007F themselves (one byte), a one-byte code as the byte, a
+    two-byte code lead | trail << 8 (trail 0x40 or more, so the value is above
+    0xFF), and SJIS_BYTES_NONE for a unit without a code."""
+    values = [SJIS_BYTES_NONE] * 0x10000
+    for u in range(0x80):
+        values[u] = u
+    for u, code in unicode_to_sjis.items():
+        if u < 0x80:
+            raise ValueError("U+%04X must not be in the table" % u)
+        if code <= 0xFF:
+            if code == SJIS_BYTES_NONE:
+                raise ValueError("U+%04X maps to the byte that marks no entry" % u)
+            values[u] = code
+        else:
+            lead, trail = code >> 8, code & 0xFF
+            if trail < 0x40:
+                raise ValueError("U+%04X -> %04X: the trail byte is below 0x40" % (u, code))
+            values[u] = lead | (trail << 8)
+    return values
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--mapping", default=DEFAULT_MAPPING, help="the code page 932 mapping file")
@@ -116,7 +144,10 @@ def main():
         digest = hashlib.sha256(f.read()).hexdigest()
     tables = build_tables(read_mapping(args.mapping))
     text = emit(tables, "tools/gen_sjis_tables.py", "CP932.TXT (cp932 to Unicode table 2.01, sha256 %s)" % digest[:16],
-                "codec/sjis_tables.h", flat=[("unicode_to_sjis_flat", "unicode_to_sjis_table")])
+                "codec/sjis_tables.h",
+                flat=[("sjis_bytes_of_unit", sjis_bytes_of_units(tables["unicode_to_sjis_table"]),
+                       "What every UTF-16 unit becomes: the Shift_JIS bytes as a little-endian number, "
+                       "0x%04X = no code." % SJIS_BYTES_NONE)])
     write_text(args.output, text)
     return 0
 

@@ -91,26 +91,66 @@ TEST(CodeTables, Shape) {
     }
 }
 
-// Each flat array is the same map as its CodeTable, code for code.
-TEST(CodeTables, FlatArraysEqualTheirTables) {
-    struct Case {
-        const char* name;
-        const std::array<std::uint16_t, 0x10000>& flat;
-        const CodeTable& table;
-        int entries;
-    };
-    const Case cases[] = {
-        {"unicode_to_sjis_flat", unicode_to_sjis_flat, unicode_to_sjis_table, 7396},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        int entries = 0;
-        for (std::uint32_t code = 0; code <= 0xFFFF; ++code) {
-            ASSERT_EQ(c.flat[code], lookup(c.table, code)) << std::hex << "code " << code;
-            entries += c.flat[code] != 0 ? 1 : 0;
-        }
-        EXPECT_EQ(entries, c.entries);
+// The bytes sjis_bytes_of_unit says a unit becomes, read through its
+// documented encoding: the value as a little-endian number, one byte when it
+// is up to 0xFF and two when above. Empty for SJIS_BYTES_NONE.
+std::vector<int> bytes_of_unit(std::uint32_t unit) {
+    const std::uint32_t value = sjis_bytes_of_unit[unit];
+    if (value == SJIS_BYTES_NONE) {
+        return {};
     }
+    if (value <= 0xFF) {
+        return {static_cast<int>(value)};
+    }
+    return {static_cast<int>(value & 0xFF), static_cast<int>(value >> 8)};
+}
+
+// sjis_bytes_of_unit is unicode_to_sjis_table unit for unit, with ASCII as
+// itself and SJIS_BYTES_NONE exactly where neither gives anything.
+TEST(CodeTables, SjisBytesOfUnitEqualsTheTable) {
+    int one_byte = 0;
+    int two_bytes = 0;
+    int none = 0;
+    for (std::uint32_t unit = 0; unit <= 0xFFFF; ++unit) {
+        const std::uint32_t code = lookup(unicode_to_sjis_table, unit);
+        std::vector<int> expected;
+        if (unit < 0x80) {
+            ASSERT_EQ(code, 0u) << std::hex << "unit " << unit;
+            expected = {static_cast<int>(unit)};
+        } else if (code > 0xFF) {
+            expected = {static_cast<int>(code >> 8), static_cast<int>(code & 0xFF)};
+        } else if (code != 0) {
+            expected = {static_cast<int>(code)};
+        }
+        ASSERT_EQ(bytes_of_unit(unit), expected) << std::hex << "unit " << unit;
+        const std::uint32_t value = sjis_bytes_of_unit[unit];
+        if (expected.empty()) {
+            ASSERT_EQ(value, SJIS_BYTES_NONE) << std::hex << "unit " << unit;
+            ++none;
+        } else if (expected.size() == 1) {
+            ASSERT_NE(expected[0], 0xFF) << std::hex << "unit " << unit;
+            ++one_byte;
+        } else {
+            ASSERT_GE(expected[1], 0x40) << std::hex << "unit " << unit;  // a value above 0xFF
+            ++two_bytes;
+        }
+    }
+    EXPECT_EQ(one_byte, 128 + 63);  // ASCII and U+FF61-U+FF9F
+    EXPECT_EQ(two_bytes, 7396 - 63);
+    EXPECT_EQ(none, 0x10000 - 128 - 7396);
+    // ASCII, U+0000 among it, is itself; private use and other units without
+    // a code are SJIS_BYTES_NONE.
+    EXPECT_EQ(sjis_bytes_of_unit[0x0000], 0x0000);
+    EXPECT_EQ(sjis_bytes_of_unit[0x0041], 0x0041);
+    EXPECT_EQ(sjis_bytes_of_unit[0x007F], 0x007F);
+    EXPECT_EQ(sjis_bytes_of_unit[0x0080], SJIS_BYTES_NONE);
+    EXPECT_EQ(sjis_bytes_of_unit[0xE000], SJIS_BYTES_NONE);
+    EXPECT_EQ(sjis_bytes_of_unit[0xF8FF], SJIS_BYTES_NONE);
+    EXPECT_EQ(sjis_bytes_of_unit[0xFFFD], SJIS_BYTES_NONE);
+    // U+3042 HIRAGANA LETTER A is 82 A0, U+FF71 HALFWIDTH KATAKANA LETTER A
+    // is B1.
+    EXPECT_EQ(bytes_of_unit(0x3042), (std::vector<int>{0x82, 0xA0}));
+    EXPECT_EQ(bytes_of_unit(0xFF71), (std::vector<int>{0xB1}));
 }
 
 TEST(CodeTables, UnicodeTopEntries) {

@@ -9,29 +9,9 @@
 #include <string_view>
 
 #include "codec/display.h"
+#include "reference/utf8_reference.h"
 
-namespace {
-
-std::string utf8_of(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (const char16_t c : text) {
-        const unsigned v = c;
-        if (v < 0x80) {
-            out += static_cast<char>(v);
-        } else if (v < 0x800) {
-            out += static_cast<char>(0xC0 | (v >> 6));
-            out += static_cast<char>(0x80 | (v & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (v >> 12));
-            out += static_cast<char>(0x80 | ((v >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (v & 0x3F));
-        }
-    }
-    return out;
-}
-
-}  // namespace
+using postori::reference::utf8_of;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view sjis(reinterpret_cast<const char*>(data), size);

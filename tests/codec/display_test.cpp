@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,6 +17,8 @@
 #include "codec/convert.h"
 #include "codec/display.h"
 #include "codec/sjis_tables.h"
+#include "reference/cp932_mapping.h"
+#include "reference/utf8_reference.h"
 
 namespace {
 
@@ -27,24 +27,7 @@ using postori::sjis_to_utf8;
 
 constexpr char16_t FFFD = 0xFFFD;
 
-// The UTF-8 form of BMP text, written independently of the decoder.
-std::string utf8_of(const std::u16string& text) {
-    std::string out;
-    for (const char16_t c : text) {
-        const unsigned v = c;
-        if (v < 0x80) {
-            out += static_cast<char>(v);
-        } else if (v < 0x800) {
-            out += static_cast<char>(0xC0 | (v >> 6));
-            out += static_cast<char>(0x80 | (v & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (v >> 12));
-            out += static_cast<char>(0x80 | ((v >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (v & 0x3F));
-        }
-    }
-    return out;
-}
+using postori::reference::utf8_of;
 
 std::string bytes(std::initializer_list<unsigned> values) {
     std::string out;
@@ -112,26 +95,15 @@ TEST(SjisDisplay, ByteRules) {
 
 // --- against the mapping file ----------------------------------------------
 
-std::filesystem::path mapping_file() {
-    // <repo>/tests/codec/this file -> <repo>/../shared/data/CP932.TXT
-    const std::filesystem::path repo = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-    return repo.parent_path() / "shared" / "data" / "CP932.TXT";
-}
-
-// Code -> character for every line of the file that gives one.
+// Code -> character for every code the mapping file defines.
 std::optional<std::map<unsigned, char16_t>> read_mapping_file() {
-    std::ifstream in(mapping_file());
-    if (!in) {
+    const auto file = postori::reference::read_cp932_mapping();
+    if (!file) {
         return std::nullopt;
     }
     std::map<unsigned, char16_t> map;
-    std::string line;
-    while (std::getline(in, line)) {
-        unsigned code = 0;
-        unsigned unicode = 0;
-        if (line.rfind("0x", 0) == 0 && std::sscanf(line.c_str(), "0x%x\t0x%x", &code, &unicode) == 2) {
-            map[code] = static_cast<char16_t>(unicode);
-        }
+    for (const auto& [code, unicode] : file->unicode_of) {
+        map[code] = static_cast<char16_t>(unicode);
     }
     return map;
 }
@@ -143,7 +115,7 @@ bool user_defined_lead(unsigned lead) {
 TEST(SjisDisplay, EveryCodeAsTheMappingFileSays) {
     const auto map = read_mapping_file();
     if (!map) {
-        GTEST_SKIP() << "mapping file not found at " << mapping_file();
+        GTEST_SKIP() << "mapping file not found at " << postori::reference::cp932_mapping_path();
     }
     std::size_t pairs = 0;
     for (const auto& [code, unicode] : *map) {

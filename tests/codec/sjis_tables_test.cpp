@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "reference/cp932_mapping.h"
 
 namespace postori {
 namespace {
@@ -241,55 +241,27 @@ TEST(CodeTables, KnownLookups) {
 
 // --- against the mapping file ---
 
-std::string mapping_path() {
-    return std::string(POSTORI_SHARED_DATA_DIR) + "/CP932.TXT";
-}
-
-// Double-byte code -> character, read from the mapping file; the line number
-// of each code for failure messages.
+// Double-byte code -> character, from the mapping file; the line number of
+// each code for failure messages.
 struct Mapping {
     std::map<std::uint32_t, std::uint32_t> double_byte;
     std::map<std::uint32_t, int> line_of;
 };
 
-bool read_mapping(Mapping& mapping) {
-    std::ifstream in(mapping_path());
-    if (!in) {
-        return false;
-    }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::istringstream fields(line);
-        std::string code_text;
-        std::string unicode_text;
-        fields >> code_text >> unicode_text;
-        if (unicode_text.empty() || unicode_text[0] == '#') {
-            continue;  // undefined byte or lead byte
-        }
-        const auto code = static_cast<std::uint32_t>(std::stoul(code_text, nullptr, 16));
-        if (code > 0xFF) {
-            mapping.double_byte[code] = static_cast<std::uint32_t>(std::stoul(unicode_text, nullptr, 16));
-            mapping.line_of[code] = number;
-        }
-    }
-    return !mapping.double_byte.empty();
-}
-
 class AgainstMappingFile : public testing::Test {
 protected:
     void SetUp() override {
-        if (!read_mapping(mapping)) {
-            GTEST_SKIP() << "the code page 932 mapping file is not at " << mapping_path()
+        const auto file = reference::read_cp932_mapping();
+        if (!file) {
+            GTEST_SKIP() << "the code page 932 mapping file is not at " << reference::cp932_mapping_path()
                          << "; the tables are checked against it only where it is at hand";
         }
+        for (const auto& [code, unicode] : file->unicode_of) {
+            if (code > 0xFF) {
+                mapping.double_byte[code] = unicode;
+            }
+        }
+        mapping.line_of = file->line_of;
     }
     Mapping mapping;
 };

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "reference/cp932_mapping.h"
+
 namespace postori {
 namespace {
 
@@ -400,26 +402,11 @@ TEST(WeightTables, KnownKeys) {
 // --- the list against the mapping file ---
 
 TEST(WeightList, CodesAreTheMappingFiles) {
-    const std::string path = std::string(POSTORI_SHARED_DATA_DIR) + "/CP932.TXT";
-    std::ifstream in(path);
-    if (!in) {
-        GTEST_SKIP() << "the code page 932 mapping file is not at " << path;
+    const auto file = reference::read_cp932_mapping();
+    if (!file) {
+        GTEST_SKIP() << "the code page 932 mapping file is not at " << reference::cp932_mapping_path();
     }
-    std::map<std::uint32_t, std::uint32_t> unicode_of;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        std::istringstream fields(line);
-        std::string code_text;
-        std::string unicode_text;
-        fields >> code_text >> unicode_text;
-        if (!unicode_text.empty() && unicode_text[0] != '#') {
-            unicode_of[static_cast<std::uint32_t>(std::stoul(code_text, nullptr, 16))] =
-                static_cast<std::uint32_t>(std::stoul(unicode_text, nullptr, 16));
-        }
-    }
+    const std::map<std::uint32_t, std::uint32_t>& unicode_of = file->unicode_of;
     ASSERT_FALSE(unicode_of.empty());
     for (const Row& row : list()) {
         const auto found = unicode_of.find(row.sjis);

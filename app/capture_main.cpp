@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/console_capture.h"
+#include "app/core/console_capture.h"
 #include "capture/listener.h"
 
 int main(int argc, char** argv) {

@@ -2,7 +2,7 @@
 // network to the terminal. Takes no options.
 #include <cstdio>
 
-#include "app/console_capture.h"
+#include "app/core/console_capture.h"
 #include "capture/listener.h"
 
 int main() {

@@ -1,4 +1,4 @@
-#include "app/captured_values.h"
+#include "app/core/captured_values.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "app/console_capture.h"
+#include "app/core/console_capture.h"
 
 namespace postori {
 namespace {

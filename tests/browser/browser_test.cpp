@@ -41,7 +41,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/captured_values.h"
+#include "app/core/captured_values.h"
 #include "capture/form_body.h"
 #include "capture/listener.h"
 #include "capture/request_head.h"

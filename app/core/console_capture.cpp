@@ -1,4 +1,4 @@
-#include "app/console_capture.h"
+#include "app/core/console_capture.h"
 
 #include <csignal>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "app/captured_values.h"
+#include "app/core/captured_values.h"
 #include "capture/listener.h"
 #include "codec/display.h"
 

@@ -1,4 +1,4 @@
-#include "app/captured_values.h"
+#include "app/core/captured_values.h"
 
 #include "capture/form_body.h"
 #include "codec/convert.h"

@@ -1,0 +1,37 @@
+// Dialog units: template coordinates that scale with the dialog's font. A
+// horizontal unit is a quarter of the font's average character width, a
+// vertical unit an eighth of its height, both converted the way the window
+// system does it, so layouts keep their proportions whatever font stands in.
+#pragma once
+
+#include "app/core/resources.h"
+
+namespace postori {
+
+struct DialogBaseUnits {
+    int x = 0;  // average character width in pixels
+    int y = 0;  // font height in pixels
+};
+
+// The base units of a font, from the advance of the 52 letters "A".."Z"
+// "a".."z" side by side and the font's height: x is that advance over 26,
+// halved and rounded ((w / 26 + 1) / 2), y the height.
+[[nodiscard]] DialogBaseUnits base_units_of_font(int letters_advance, int font_height);
+
+// A pixel rectangle: left, top, width, height.
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// Scales `value` by numerator / denominator, rounding half away from zero.
+[[nodiscard]] int mul_div(int value, int numerator, int denominator);
+
+// A dialog-unit rectangle in pixels: x * base.x / 4, y * base.y / 8 (each
+// rounded to the nearest pixel).
+[[nodiscard]] PixelRect map_dialog_rect(const DialogRect& rect, DialogBaseUnits base);
+
+}  // namespace postori

@@ -1,0 +1,143 @@
+// The program's resources: dialog templates, the string table and the ids of
+// dialogs, controls, commands and the icon, in the window system's manner.
+// Every text is a Shift_JIS (code page 932) byte string, as the window layer
+// takes it; the comment beside each gives the text itself.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace postori {
+
+// Dialogs, icon and strings.
+inline constexpr int IDD_VERSION = 100;
+inline constexpr int IDS_VERSION_MENU = 101;
+inline constexpr int IDD_MAIN = 102;
+inline constexpr int IDI_MAIN = 128;
+inline constexpr int IDD_WAITING = 130;
+
+// Controls. A control without an id of its own carries IDC_STATIC.
+inline constexpr int IDC_STATIC = -1;
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDC_PORT = 1000;
+inline constexpr int IDC_EUC = 1002;
+inline constexpr int IDC_SHIFT_JIS = 1003;
+inline constexpr int IDC_UTF8 = 1004;
+inline constexpr int IDC_RESULT_PANE = 1005;
+inline constexpr int IDC_AUTO_DETECT = 1006;
+inline constexpr int IDC_RESULT_SCROLL = 1007;
+inline constexpr int IDC_VERSION = 1015;
+
+// Window-menu commands: the version item, and the window system's own
+// minimise and close.
+inline constexpr unsigned ID_VERSION_MENU = 0x0010;
+inline constexpr unsigned SC_MINIMIZE = 0xF020;
+inline constexpr unsigned SC_CLOSE = 0xF060;
+
+// Message-box types and answers.
+inline constexpr unsigned MB_OK = 0x00;
+inline constexpr unsigned MB_YESNO = 0x04;
+inline constexpr unsigned MB_ICONQUESTION = 0x20;
+inline constexpr unsigned MB_ICONEXCLAMATION = 0x30;
+inline constexpr unsigned MB_ICONINFORMATION = 0x40;
+inline constexpr unsigned MB_TYPEMASK = 0x0F;
+inline constexpr unsigned MB_ICONMASK = 0xF0;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+
+// What a control is. Each kind carries the look and behaviour the window
+// layer gives it; its styles below add what varies between controls.
+enum class ControlKind {
+    DefPushButton,  // the push button Enter presses
+    PushButton,
+    Edit,        // single line, border, scrolls horizontally
+    Text,        // left-aligned static text
+    Icon,        // static showing the icon IDI_MAIN
+    WhiteFrame,  // static white filled rectangle
+    AutoRadio,   // radio button that checks itself and unchecks the others of its group
+    AutoCheck,   // check box that toggles itself
+    GroupBox,    // frame with a caption around other controls
+    VScrollBar,  // vertical scroll bar control
+};
+
+// Control styles.
+inline constexpr std::uint32_t CS_TABSTOP = 1u << 0;      // Tab stops here
+inline constexpr std::uint32_t CS_GROUP = 1u << 1;        // starts a group (radio buttons, arrow keys)
+inline constexpr std::uint32_t CS_NOPREFIX = 1u << 2;     // '&' is shown, not an access key
+inline constexpr std::uint32_t CS_SUNKEN_EDGE = 1u << 3;  // sunken client edge
+inline constexpr std::uint32_t CS_HIDDEN = 1u << 4;       // exists but is never shown
+
+// Dialog styles.
+inline constexpr std::uint32_t DS_CAPTION = 1u << 0;
+inline constexpr std::uint32_t DS_SYSMENU = 1u << 1;  // window menu and close box
+inline constexpr std::uint32_t DS_MINIMIZEBOX = 1u << 2;
+inline constexpr std::uint32_t DS_MODALFRAME = 1u << 3;
+inline constexpr std::uint32_t DS_VISIBLE = 1u << 4;        // shown when created
+inline constexpr std::uint32_t DS_APPWINDOW = 1u << 5;      // own button on the task bar
+inline constexpr std::uint32_t DS_CENTER = 1u << 6;         // centred on its owner
+inline constexpr std::uint32_t DS_SETFOREGROUND = 1u << 7;  // brought to the foreground when created
+
+// A rectangle in dialog units: x, y, width, height.
+struct DialogRect {
+    int x = 0;
+    int y = 0;
+    int cx = 0;
+    int cy = 0;
+};
+
+struct ControlTemplate {
+    int id;
+    ControlKind kind;
+    std::string_view text;
+    DialogRect rect;
+    std::uint32_t style;
+};
+
+// A dialog: its client area in dialog units, its font, and its controls in
+// template order, which is also their z-order and the order Tab visits.
+struct DialogTemplate {
+    int id;
+    std::string_view title;
+    int cx;
+    int cy;
+    std::uint32_t style;
+    std::string_view font_face;
+    int font_points;
+    std::span<const ControlTemplate> controls;
+};
+
+[[nodiscard]] const DialogTemplate& dialog_template(int id);
+
+// The string table: the text of `id`, empty when there is none.
+[[nodiscard]] std::string_view load_string(int id);
+
+// Texts the program shows in message boxes and its window menu.
+namespace text {
+inline constexpr std::string_view EXIT_QUESTION =  // Postoriを終了します。よろしいですか？
+    "Postori\x82\xF0\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB7\x81"
+    "B\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81H";
+inline constexpr std::string_view EXIT_TITLE =
+    "\x8Am\x94"
+    "F";                                       // 確認
+inline constexpr std::string_view CANCELLED =  // フォーム情報の取得をキャンセルしました
+    "\x83t\x83H\x81[\x83\x80\x8F\xEE\x95\xF1\x82\xCC\x8E\xE6\x93\xBE\x82\xF0"
+    "\x83L\x83\x83\x83\x93\x83Z\x83\x8B\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+inline constexpr std::string_view CANCELLED_TITLE = "\x8F\x88\x97\x9D\x8C\x8B\x89\xCA";  // 処理結果
+inline constexpr std::string_view COMPLETED =  // フォーム情報を取得しました
+    "\x83t\x83H\x81[\x83\x80\x8F\xEE\x95\xF1\x82\xF0\x8E\xE6\x93\xBE\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+inline constexpr std::string_view COMPLETED_TITLE = "\x8E\xE6\x93\xBE\x90\xAC\x8C\xF7";  // 取得成功
+inline constexpr std::string_view FAILED =  // フォーム情報の取得に失敗しました
+    "\x83t\x83H\x81[\x83\x80\x8F\xEE\x95\xF1\x82\xCC\x8E\xE6\x93\xBE\x82\xC9"
+    "\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+inline constexpr std::string_view FAILED_TITLE = "\x83G\x83\x89\x81[";         // エラー
+inline constexpr std::string_view MENU_MINIMIZE = "\x8D\xC5\x8F\xAC\x89\xBB";  // 最小化
+inline constexpr std::string_view MENU_CLOSE = "\x95\xC2\x82\xB6\x82\xE9";     // 閉じる
+// The face every template asks for: ＭＳ Ｐゴシック
+inline constexpr std::string_view DIALOG_FONT =
+    "\x82l\x82r \x82o\x83S\x83V\x83"
+    "b\x83N";
+}  // namespace text
+
+}  // namespace postori

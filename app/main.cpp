@@ -1,10 +1,7 @@
-// postori: until the window exists, one capture on port 9250 from the
-// network to the terminal. Takes no options.
-#include <cstdio>
+// postori: waits for one form posted to port 9250 and shows its fields,
+// converted to Shift_JIS, in a Japanese dialog window. Takes no options.
+#include "app/ui/application.h"
 
-#include "app/core/console_capture.h"
-#include "capture/listener.h"
-
-int main() {
-    return postori::run_console_capture(postori::DEFAULT_PORT, stdout);
+int main(int argc, char** argv) {
+    return postori::run_application(argc, argv);
 }

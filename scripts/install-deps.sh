@@ -2,18 +2,20 @@
 # Installs the Debian packages Postori needs and that are missing.
 #   install-deps.sh run    what building and starting the program needs
 #   install-deps.sh test   that, plus what the whole test suite needs
+#   install-deps.sh screenshot  that, plus what tools/screenshot.sh needs
 # Quick when everything is there: the package lists are only updated, once,
 # when something has to be installed.
 set -euo pipefail
 
-run_packages=(build-essential cmake ninja-build)
+run_packages=(build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-ipafont-gothic)
 test_packages=(clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev libicu-dev clang-format python3 chromium)
 
 case "${1:-}" in
 run) wanted=("${run_packages[@]}") ;;
 test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
+screenshot) wanted=("${run_packages[@]}" xvfb xauth xdotool imagemagick curl) ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|screenshot" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,165 @@
+#include "app/ui/main_dialog.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QWindow>
+
+#include "app/ui/platform.h"
+#include "app/ui/result_pane.h"
+
+namespace postori {
+
+VersionDialog::VersionDialog(QWidget* owner) : TemplateDialog(IDD_VERSION, owner) {
+    setWindowIcon(main_icon());
+}
+
+WaitingDialog::WaitingDialog() : TemplateDialog(IDD_WAITING) {
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+void WaitingDialog::on_cancel() {
+    cancelled_ = 1;
+    TemplateDialog::on_cancel();
+}
+
+MainDialog::MainDialog(ListenerStarter start)
+    : TemplateDialog(IDD_MAIN, nullptr,
+                     [](const ControlTemplate& item, QWidget* parent) -> QWidget* {
+                         return item.id == IDC_RESULT_PANE ? new ResultPane(parent) : nullptr;
+                     }),
+      start_(std::move(start)),
+      icon_(main_icon()) {
+    connect(static_cast<QPushButton*>(control(IDC_VERSION)), &QPushButton::clicked, this,
+            [this] { show_version_box(); });
+    on_init_dialog();
+}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::on_init_dialog() {
+    update_data(false);
+
+    system_menu_ = new QMenu(this);
+    const auto add_command = [this](std::string_view text, unsigned id) {
+        QAction* action = system_menu_->addAction(window_text(text));
+        connect(action, &QAction::triggered, this, [this, id] { on_system_command(id); });
+    };
+    add_command(text::MENU_MINIMIZE, SC_MINIMIZE);
+    add_command(text::MENU_CLOSE, SC_CLOSE);
+    const std::string_view version_item = load_string(IDS_VERSION_MENU);
+    if ((dialog_template().style & DS_SYSMENU) != 0 && !version_item.empty()) {
+        system_menu_->addSeparator();
+        add_command(version_item, ID_VERSION_MENU);
+    }
+    auto* alt_space = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(alt_space, &QShortcut::activated, this, [this] { system_menu_->popup(mapToGlobal(QPoint(0, 0))); });
+
+    setWindowIcon(icon_);
+    control(IDOK)->setFocus();
+}
+
+void MainDialog::update_data(bool from_controls) {
+    // The first exchange takes over the result pane and its scroll bar.
+    if (result_pane_ == nullptr) {
+        result_pane_ = static_cast<ResultPane*>(control(IDC_RESULT_PANE));
+        result_scroll_ = static_cast<QScrollBar*>(control(IDC_RESULT_SCROLL));
+        result_pane_->attach_scroll_bar(result_scroll_);
+    }
+    ddx_text(IDC_PORT, members_.port, from_controls);
+    ddx_radio(IDC_EUC, members_.code_choice, from_controls);
+    ddx_check(IDC_AUTO_DETECT, members_.auto_detect, from_controls);
+}
+
+void MainDialog::on_ok() {
+    if (capturing_) {
+        return;
+    }
+    capturing_ = true;
+    last_outcome_ = run_capture(*this, start_);
+    capturing_ = false;
+}
+
+void MainDialog::on_cancel() {
+    // While a capture runs the window is disabled and cannot be closed.
+    if (capturing_) {
+        return;
+    }
+    if (postori::message_box(this, text::EXIT_QUESTION, text::EXIT_TITLE, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        TemplateDialog::on_cancel();
+    }
+}
+
+void MainDialog::on_system_command(unsigned id) {
+    if ((id & 0xFFF0) == ID_VERSION_MENU) {
+        show_version_box();
+    } else if (id == SC_MINIMIZE) {
+        showMinimized();
+    } else if (id == SC_CLOSE) {
+        close();
+    }
+}
+
+void MainDialog::show_version_box() {
+    VersionDialog box(this);
+    box.exec();
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    // A right-click on the dialog's background (or a text or frame on it)
+    // opens the window menu; controls keep their own.
+    QWidget* under = childAt(event->pos());
+    if (under == nullptr || qobject_cast<QLabel*>(under) != nullptr || qobject_cast<QGroupBox*>(under) != nullptr) {
+        system_menu_->popup(event->globalPos());
+        return;
+    }
+    TemplateDialog::contextMenuEvent(event);
+}
+
+void MainDialog::show_waiting_dialog() {
+    // A window of its own, so disabling the main window leaves it working;
+    // placed over the main window and kept above it.
+    waiting_ = std::make_unique<WaitingDialog>();
+    waiting_->setWindowIcon(icon_);
+    waiting_->winId();
+    if (QWindow* handle = waiting_->windowHandle(); handle != nullptr) {
+        handle->setTransientParent(windowHandle());
+    }
+    const QRect area = geometry();
+    waiting_->move(area.center() - QPoint(waiting_->width() / 2, waiting_->height() / 2));
+    waiting_->show();
+    waiting_->raise();
+    waiting_->activateWindow();
+}
+
+bool MainDialog::waiting_cancelled() {
+    return waiting_ != nullptr && waiting_->cancelled();
+}
+
+void MainDialog::destroy_waiting_dialog() {
+    waiting_.reset();
+    activateWindow();
+}
+
+void MainDialog::enable_window(bool enable) {
+    setEnabled(enable);
+}
+
+void MainDialog::dispatch_pending() {
+    QApplication::processEvents(QEventLoop::AllEvents);
+}
+
+int MainDialog::message_box(std::string_view text, std::string_view title, unsigned type) {
+    return postori::message_box(this, text, title, type);
+}
+
+ResultRows& MainDialog::result_rows() {
+    return *result_pane_;
+}
+
+}  // namespace postori

@@ -1,0 +1,171 @@
+#include "app/ui/platform.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QTranslator>
+#include <vector>
+
+#include "app/core/dialog_units.h"
+#include "app/core/resources.h"
+#include "codec/display.h"
+
+namespace postori {
+namespace {
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    int show(QWidget* owner, std::string_view text, std::string_view title, unsigned type) override {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        switch (type & MB_ICONMASK) {
+            case MB_ICONQUESTION:
+                icon = QMessageBox::Question;
+                break;
+            case MB_ICONEXCLAMATION:
+                icon = QMessageBox::Warning;
+                break;
+            case MB_ICONINFORMATION:
+                icon = QMessageBox::Information;
+                break;
+            default:
+                break;
+        }
+        const bool yes_no = (type & MB_TYPEMASK) == MB_YESNO;
+        const QMessageBox::StandardButtons buttons =
+            yes_no ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok);
+        QMessageBox box(icon, window_text(title), window_text(text), buttons, owner);
+        box.setDefaultButton(yes_no ? QMessageBox::Yes : QMessageBox::Ok);
+        switch (box.exec()) {
+            case QMessageBox::Yes:
+                return IDYES;
+            case QMessageBox::No:
+                return IDNO;
+            default:
+                return IDOK;
+        }
+    }
+};
+
+QtMessageBoxes qt_message_boxes;
+MessageBoxes* current_message_boxes = &qt_message_boxes;
+
+}  // namespace
+
+QString window_text(std::string_view sjis) {
+    const std::u16string units = sjis_to_utf16(sjis);
+    return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()));
+}
+
+const QStringList& dialog_font_substitutes() {
+    static const QStringList families{
+        QStringLiteral("IPAPGothic"),   QStringLiteral("IPAexGothic"),      QStringLiteral("VL PGothic"),
+        QStringLiteral("TakaoPGothic"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Source Han Sans JP"),
+        QStringLiteral("IPAGothic"),    QStringLiteral("VL Gothic"),        QStringLiteral("TakaoGothic"),
+    };
+    return families;
+}
+
+void install_font_substitutes() {
+    const QString face = window_text(text::DIALOG_FONT);
+    if (QFont::substitutes(face).isEmpty()) {
+        QFont::insertSubstitutions(face, dialog_font_substitutes());
+    }
+}
+
+QFont dialog_font(std::string_view sjis_face, int points) {
+    install_font_substitutes();
+    QFont font(window_text(sjis_face));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(mul_div(points, 96, 72));
+    return font;
+}
+
+bool install_translations(QApplication& app) {
+    // Owned by the application, which removes it when it goes.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QApplication::installTranslator(translator);
+}
+
+// A sheet of paper with a folded corner and lines of a form, and a red arrow
+// taking its contents down into the tray below.
+QPixmap draw_main_icon(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing, size > 16);
+    const qreal unit = size / 32.0;
+    painter.scale(unit, unit);
+
+    // The sheet.
+    QPainterPath sheet;
+    sheet.moveTo(5.5, 1.5);
+    sheet.lineTo(20.5, 1.5);
+    sheet.lineTo(26.5, 7.5);
+    sheet.lineTo(26.5, 24.5);
+    sheet.lineTo(5.5, 24.5);
+    sheet.closeSubpath();
+    painter.setPen(QPen(QColor(0x33, 0x33, 0x33), 1.0));
+    painter.setBrush(Qt::white);
+    painter.drawPath(sheet);
+    QPainterPath corner;
+    corner.moveTo(20.5, 1.5);
+    corner.lineTo(20.5, 7.5);
+    corner.lineTo(26.5, 7.5);
+    painter.setBrush(QColor(0xCC, 0xCC, 0xCC));
+    painter.drawPath(corner);
+
+    // The form's fields: a label and a box on each line.
+    painter.setPen(Qt::NoPen);
+    for (int line = 0; line < 3; ++line) {
+        const qreal y = 9.0 + line * 5.0;
+        painter.setBrush(QColor(0x00, 0x33, 0x99));
+        painter.drawRect(QRectF(8.0, y, 4.0, 2.0));
+        painter.setBrush(QColor(0x66, 0x99, 0xCC));
+        painter.drawRect(QRectF(13.0, y, 10.0, 2.0));
+    }
+
+    // The tray and the arrow into it.
+    painter.setBrush(QColor(0x00, 0x66, 0x33));
+    painter.drawRect(QRectF(2.0, 27.0, 28.0, 4.0));
+    QPainterPath arrow;
+    arrow.moveTo(19.0, 15.0);
+    arrow.lineTo(25.0, 15.0);
+    arrow.lineTo(25.0, 20.0);
+    arrow.lineTo(29.0, 20.0);
+    arrow.lineTo(22.0, 27.0);
+    arrow.lineTo(15.0, 20.0);
+    arrow.lineTo(19.0, 20.0);
+    arrow.closeSubpath();
+    painter.setBrush(QColor(0xCC, 0x00, 0x00));
+    painter.setPen(QPen(Qt::white, 1.0));
+    painter.drawPath(arrow);
+    return pixmap;
+}
+
+QIcon main_icon() {
+    QIcon icon;
+    icon.addPixmap(draw_main_icon(16));
+    icon.addPixmap(draw_main_icon(32));
+    return icon;
+}
+
+int message_box(QWidget* owner, std::string_view text, std::string_view title, unsigned type) {
+    return current_message_boxes->show(owner, text, title, type);
+}
+
+MessageBoxes* set_message_boxes(MessageBoxes* boxes) {
+    MessageBoxes* previous = current_message_boxes;
+    current_message_boxes = boxes != nullptr ? boxes : &qt_message_boxes;
+    return previous == &qt_message_boxes ? nullptr : previous;
+}
+
+}  // namespace postori

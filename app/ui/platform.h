@@ -1,0 +1,59 @@
+// The window layer's services over Qt: texts, the dialog font, message
+// boxes, the icon, and the translations of Qt's own texts.
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+#include <QString>
+#include <string_view>
+
+class QApplication;
+class QWidget;
+
+namespace postori {
+
+// A window text: Shift_JIS (code page 932) bytes decoded for Qt. Bytes that
+// are not Shift_JIS show as U+FFFD; nothing is dropped silently.
+[[nodiscard]] QString window_text(std::string_view sjis);
+
+// The Japanese proportional gothics that stand in for the templates' face,
+// best first.
+[[nodiscard]] const QStringList& dialog_font_substitutes();
+
+// Registers the stand-ins for the templates' face with Qt's font lookup.
+// Idempotent.
+void install_font_substitutes();
+
+// The font of a template: its face (Shift_JIS) at `points` points, set in
+// pixels as at 96 dots per inch (9 points: 12 pixels) so the windows look the
+// same on every screen.
+[[nodiscard]] QFont dialog_font(std::string_view sjis_face, int points);
+
+// Loads Qt's Japanese translation, so its own texts (message-box buttons,
+// the edit boxes' context menus) are Japanese like everything else. Returns
+// false when the translation is not installed.
+bool install_translations(QApplication& app);
+
+// The program's icon IDI_MAIN, drawn at 16 and 32 pixels.
+[[nodiscard]] QIcon main_icon();
+[[nodiscard]] QPixmap draw_main_icon(int size);
+
+// Message boxes. Every one the program shows goes through message_box(), so
+// tests can answer them without a window.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Shows `text` with `title` (both Shift_JIS), the buttons and icon of
+    // `type` (MB_* values), owned by `owner`; returns the button pressed.
+    virtual int show(QWidget* owner, std::string_view text, std::string_view title, unsigned type) = 0;
+};
+
+// Shows a message box through the installed MessageBoxes (Qt's own by
+// default).
+int message_box(QWidget* owner, std::string_view text, std::string_view title, unsigned type);
+
+// Installs `boxes` in place of Qt's message boxes; nullptr puts Qt's back.
+// Returns the one installed before.
+MessageBoxes* set_message_boxes(MessageBoxes* boxes);
+
+}  // namespace postori

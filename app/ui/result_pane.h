@@ -1,0 +1,72 @@
+// The result view: the framed white area of the main window holding one row
+// of two edit boxes per captured field (name left, value right), and the
+// scroll bar beside it that moves the rows.
+#pragma once
+
+#include <QFrame>
+#include <string_view>
+#include <vector>
+
+#include "app/core/capture_run.h"
+#include "app/core/result_layout.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+class QScrollBar;
+
+namespace postori {
+
+class ResultPane final : public QFrame, public ResultRows {
+public:
+    explicit ResultPane(QWidget* parent);
+    ~ResultPane() override;
+
+    // Takes over the scroll bar beside the pane: its position becomes the
+    // rows' offset, its notifications move them.
+    void attach_scroll_bar(QScrollBar* scroll);
+
+    // The area inside the frame's edge; the rows are laid out in its
+    // coordinates and clipped to it.
+    [[nodiscard]] QWidget* client() const { return client_; }
+
+    void clear_rows() override;
+    [[nodiscard]] int client_width() const override;
+    [[nodiscard]] int client_height() const;
+    void add_row(std::string_view name, std::string_view value, int lines, int top, int pane_width) override;
+    void set_scroll_extent(std::int64_t total_height) override;
+
+    // A notification of the scroll bar: moves the rows by the distance the
+    // code gives, within the scroll range.
+    void on_scroll(ScrollCode code, int thumb);
+
+    // The rows, in creation order: entry i of both makes row i.
+    [[nodiscard]] const std::vector<QLineEdit*>& name_rows() const { return name_rows_; }
+    [[nodiscard]] const std::vector<QPlainTextEdit*>& value_rows() const { return value_rows_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    [[nodiscard]] int scroll_target(ScrollCode code, int thumb) const;
+    void follow_scroll_position(int position);
+    QWidget* band_for_row(std::size_t index, int top, int pane_width);
+
+    QWidget* client_;
+    QScrollBar* scroll_ = nullptr;
+    // How far the rows are moved up now, in pixels.
+    int offset_ = 0;
+    std::vector<QLineEdit*> name_rows_;
+    std::vector<QPlainTextEdit*> value_rows_;
+    // Rows are held in bands of ROWS_PER_BAND consecutive rows, transparent
+    // children of the client area: Qt's cost of adding a child grows with its
+    // siblings, and a thousand rows as direct siblings take twice as long.
+    std::vector<QWidget*> bands_;
+};
+
+// A value's text for an edit box: Shift_JIS decoded, and CR LF (or a lone CR
+// or LF) made a line break.
+[[nodiscard]] QString value_box_text(std::string_view sjis_value);
+
+}  // namespace postori

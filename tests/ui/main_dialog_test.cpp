@@ -1,0 +1,338 @@
+#include "app/ui/main_dialog.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+#include <thread>
+
+#include "app/ui/result_pane.h"
+#include "tests/app/loopback_client.h"
+#include "ui_support.h"
+
+namespace postori {
+namespace {
+
+using ui_test::window_titled;
+
+class MainDialogTest : public ui_test::WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        dialog = std::make_unique<MainDialog>();
+        dialog->show();
+    }
+    void TearDown() override {
+        dialog.reset();
+        WindowTest::TearDown();
+    }
+
+    QAbstractButton* button(int id) const { return static_cast<QAbstractButton*>(dialog->control(id)); }
+
+    // Sets the hidden port edit to a free port, presses 取得開始 and, once
+    // the listener is up, posts `body` from a client socket. Returns when the
+    // capture run has ended.
+    void capture(const std::string& body) {
+        const int port = test_client::free_loopback_port();
+        static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QString::number(port));
+        std::thread client;
+        ui_test::when_idle([&] {
+            // Inside the run's wait: the waiting dialog is up, the window off.
+            EXPECT_NE(window_titled("進行状況"), nullptr);
+            EXPECT_FALSE(dialog->isEnabled());
+            client = std::thread([port, body] {
+                for (int attempt = 0; attempt < 500; ++attempt) {
+                    if (test_client::send_to_loopback(port, test_client::post_request(body))) {
+                        return;
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+            });
+        });
+        button(IDOK)->click();
+        client.join();
+    }
+
+    std::vector<std::string> row_texts() const {
+        std::vector<std::string> texts;
+        const ResultPane& pane = dialog->result_pane();
+        for (std::size_t i = 0; i < pane.name_rows().size(); ++i) {
+            texts.push_back(pane.name_rows()[i]->text().toStdString() + "=" +
+                            pane.value_rows()[i]->toPlainText().toStdString());
+        }
+        return texts;
+    }
+
+    std::unique_ptr<MainDialog> dialog;
+};
+
+TEST_F(MainDialogTest, StartsWithTheTemplateAndTheDefaults) {
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Postori"));
+    const DialogBaseUnits units = dialog->base_units();
+    const PixelRect client = map_dialog_rect({0, 0, 282, 232}, units);
+    EXPECT_EQ(dialog->size(), QSize(client.width, client.height));
+    for (const ControlTemplate& item : dialog_template(IDD_MAIN).controls) {
+        if (item.id == IDC_STATIC) {
+            continue;
+        }
+        QWidget* widget = dialog->control(item.id);
+        ASSERT_NE(widget, nullptr) << item.id;
+        const PixelRect rect = map_dialog_rect(item.rect, units);
+        EXPECT_EQ(widget->geometry(), QRect(rect.x, rect.y, rect.width, rect.height)) << item.id;
+        EXPECT_EQ(widget->isVisible(), item.id != IDC_PORT) << item.id;
+    }
+    EXPECT_EQ(static_cast<QLineEdit*>(dialog->control(IDC_PORT))->text(), QStringLiteral("9250"));
+    EXPECT_TRUE(button(IDC_EUC)->isChecked());
+    EXPECT_TRUE(button(IDC_AUTO_DETECT)->isChecked());
+    EXPECT_EQ(button(IDOK)->text(), QString::fromUtf8("取得開始"));
+    EXPECT_EQ(dialog->result_scroll().maximum(), 0);
+    EXPECT_EQ(dialog->focusWidget(), dialog->control(IDOK));
+    EXPECT_FALSE(dialog->windowIcon().isNull());
+}
+
+TEST_F(MainDialogTest, TabVisitsTheTabStopsInTemplateOrder) {
+    std::vector<int> order;
+    QWidget* widget = dialog->control(IDOK);
+    for (int i = 0; i < 4; ++i) {
+        order.push_back(widget->property("control_id").toInt());
+        widget = widget->nextInFocusChain();
+        while (!(widget->focusPolicy() & Qt::TabFocus) || !widget->isVisible()) {
+            widget = widget->nextInFocusChain();
+        }
+    }
+    EXPECT_EQ(order, (std::vector<int>{IDOK, IDCANCEL, IDC_AUTO_DETECT, IDC_VERSION}));
+}
+
+TEST_F(MainDialogTest, ExchangesTheSettingsBothWays) {
+    MainSettings& members = dialog->members();
+    button(IDC_UTF8)->click();
+    button(IDC_AUTO_DETECT)->click();
+    dialog->update_data(true);
+    EXPECT_EQ(members.code_choice, 2);
+    EXPECT_EQ(members.auto_detect, 0);
+    EXPECT_EQ(members.port, 9250);
+
+    // No button checked reads as -1, and -1 unchecks them all.
+    members.code_choice = -1;
+    dialog->update_data(false);
+    EXPECT_FALSE(button(IDC_EUC)->isChecked() || button(IDC_SHIFT_JIS)->isChecked() || button(IDC_UTF8)->isChecked());
+    members.code_choice = 7;
+    dialog->update_data(true);
+    EXPECT_EQ(members.code_choice, -1);
+    members.code_choice = 1;
+    members.port = 8080;
+    dialog->update_data(false);
+    EXPECT_TRUE(button(IDC_SHIFT_JIS)->isChecked());
+    EXPECT_EQ(static_cast<QLineEdit*>(dialog->control(IDC_PORT))->text(), QStringLiteral("8080"));
+    // Text that is no number leaves the port as it was.
+    static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QStringLiteral("80x"));
+    dialog->update_data(true);
+    EXPECT_EQ(members.port, 8080);
+}
+
+TEST_F(MainDialogTest, EveryWayOfClosingAsksFirst) {
+    const std::vector<std::pair<const char*, std::function<void()>>> ways = {
+        {"exit button", [&] { button(IDCANCEL)->click(); }},
+        {"Esc", [&] { QTest::keyClick(dialog.get(), Qt::Key_Escape); }},
+        {"close box", [&] { dialog->close(); }},
+        {"menu item", [&] { dialog->system_menu().actions()[1]->trigger(); }},
+    };
+    for (const auto& [name, close] : ways) {
+        // No: the window and its contents stay.
+        boxes.shown.clear();
+        boxes.answers = {IDNO};
+        close();
+        ASSERT_EQ(boxes.shown.size(), 1u) << name;
+        EXPECT_EQ(boxes.shown[0].text, "Postoriを終了します。よろしいですか？");
+        EXPECT_EQ(boxes.shown[0].title, "確認");
+        EXPECT_EQ(boxes.shown[0].type, MB_YESNO | MB_ICONQUESTION);
+        EXPECT_TRUE(dialog->isVisible()) << name;
+
+        // Yes: the dialog ends with IDCANCEL.
+        boxes.answers = {IDYES};
+        close();
+        EXPECT_FALSE(dialog->isVisible()) << name;
+        EXPECT_EQ(dialog->result(), IDCANCEL) << name;
+        dialog->show();
+    }
+}
+
+TEST_F(MainDialogTest, WindowMenuHasItsItemsAndOpensOnRightClick) {
+    QMenu& menu = dialog->system_menu();
+    QStringList texts;
+    for (QAction* action : menu.actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    EXPECT_EQ(texts, (QStringList{QString::fromUtf8("最小化"), QString::fromUtf8("閉じる"), QStringLiteral("-"),
+                                  QString::fromUtf8("postori のﾊﾞｰｼﾞｮﾝ情報(&A)...")}));
+    // A right-click on the background opens it; on a button it does not.
+    QContextMenuEvent on_background(QContextMenuEvent::Mouse, QPoint(5, 5), dialog->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(dialog.get(), &on_background);
+    EXPECT_TRUE(menu.isVisible());
+    menu.hide();
+    const QPoint on_button = dialog->control(IDOK)->geometry().center();
+    QContextMenuEvent on_control(QContextMenuEvent::Mouse, on_button, dialog->mapToGlobal(on_button));
+    QApplication::sendEvent(dialog.get(), &on_control);
+    EXPECT_FALSE(menu.isVisible());
+    QApplication::setActiveWindow(dialog.get());
+    QTest::keyClick(dialog.get(), Qt::Key_Space, Qt::AltModifier);
+    EXPECT_TRUE(menu.isVisible());
+    menu.hide();
+    dialog->system_menu().actions()[0]->trigger();
+    EXPECT_TRUE(dialog->isMinimized());
+}
+
+TEST_F(MainDialogTest, VersionBoxFromTheButtonAndTheMenu) {
+    const std::vector<std::function<void()>> openers = {
+        [&] { button(IDC_VERSION)->click(); },
+        [&] { dialog->system_menu().actions()[3]->trigger(); },
+        [&] { dialog->on_system_command(ID_VERSION_MENU | 0x000F); },
+    };
+    for (const auto& open : openers) {
+        bool seen = false;
+        ui_test::when_idle([&] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle(), QString::fromUtf8("Postori のバージョン情報"));
+            EXPECT_EQ(box->parentWidget(), dialog.get());
+            seen = true;
+            static_cast<TemplateDialog*>(box)->control(IDOK)->setFocus();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        open();
+        EXPECT_TRUE(seen);
+        EXPECT_TRUE(boxes.shown.empty());
+    }
+}
+
+TEST_F(MainDialogTest, CapturesAPostedFormWithAutomaticRecognition) {
+    button(IDC_SHIFT_JIS)->click();
+    capture("%E5%90%8D%E5%89%8D=%E5%B1%B1%E7%94%B0+%E5%A4%AA%E9%83%8E&memo=a%0D%0Ab%0D%0Ac&e=");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "フォーム情報を取得しました");
+    EXPECT_EQ(boxes.shown[0].title, "取得成功");
+    EXPECT_EQ(boxes.shown[0].type, MB_OK | MB_ICONINFORMATION);
+    EXPECT_EQ(dialog->last_outcome(), RunOutcome::Completed);
+    EXPECT_EQ(row_texts(), (std::vector<std::string>{"%E5%90%8D%E5%89%8D=山田 太郎", "memo=a\nb\nc", "e="}));
+    EXPECT_EQ(dialog->result_pane().value_rows()[1]->height(), 2 * LINE_HEIGHT - 2);
+    // The vote's code is shown, the window is usable again, the waiting
+    // dialog is gone.
+    EXPECT_TRUE(button(IDC_UTF8)->isChecked());
+    EXPECT_TRUE(dialog->isEnabled());
+    EXPECT_EQ(dialog->waiting_dialog(), nullptr);
+    EXPECT_EQ(dialog->result_scroll().maximum(), 1);
+}
+
+TEST_F(MainDialogTest, WithoutAutomaticRecognitionTheChosenCodeStays) {
+    button(IDC_AUTO_DETECT)->click();
+    button(IDC_SHIFT_JIS)->click();
+    capture("k=%82%A0%82%A2&u=%E3%81%82");  // Shift_JIS あい, and UTF-8 あ read as Shift_JIS
+    EXPECT_EQ(row_texts(), (std::vector<std::string>{"k=あい", "u=縺\xEF\xBF\xBD"}));
+    EXPECT_TRUE(button(IDC_SHIFT_JIS)->isChecked());
+    EXPECT_FALSE(button(IDC_AUTO_DETECT)->isChecked());
+}
+
+TEST_F(MainDialogTest, SecondCaptureReplacesTheRowsFromTheTop) {
+    std::string many;
+    for (int i = 0; i < 30; ++i) {
+        many += "f" + std::to_string(i) + "=v&";
+    }
+    capture(many);
+    ASSERT_EQ(dialog->result_pane().name_rows().size(), 30u);
+    dialog->result_pane().on_scroll(ScrollCode::PageDown, 0);
+    EXPECT_EQ(dialog->result_scroll().value(), 100);
+    capture("only=one");
+    EXPECT_EQ(row_texts(), (std::vector<std::string>{"only=one"}));
+    EXPECT_EQ(dialog->result_scroll().value(), 0);
+    EXPECT_EQ(dialog->result_pane().name_rows()[0]->mapTo(dialog->result_pane().client(), QPoint(0, 0)), QPoint(0, 0));
+    EXPECT_EQ(boxes.shown.size(), 2u);
+}
+
+// Cancelling before any client: by the button and by the waiting dialog's
+// close box. The rows of the capture before stay.
+TEST_F(MainDialogTest, CancelBeforeAnyClientKeepsTheRows) {
+    capture("kept=yes");
+    for (const bool by_close_box : {false, true}) {
+        boxes.shown.clear();
+        static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QStringLiteral("0"));
+        ui_test::when_idle(
+            [&] {
+                WaitingDialog* waiting = dialog->waiting_dialog();
+                ASSERT_NE(waiting, nullptr);
+                EXPECT_TRUE(waiting->isVisible());
+                EXPECT_TRUE(waiting->isEnabled());
+                EXPECT_FALSE(waiting->control(IDOK)->isVisible());
+                if (by_close_box) {
+                    waiting->close();
+                } else {
+                    static_cast<QAbstractButton*>(waiting->control(IDCANCEL))->click();
+                }
+            },
+            20);
+        button(IDOK)->click();
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, "フォーム情報の取得をキャンセルしました");
+        EXPECT_EQ(boxes.shown[0].title, "処理結果");
+        EXPECT_EQ(dialog->last_outcome(), RunOutcome::Cancelled);
+        EXPECT_EQ(row_texts(), (std::vector<std::string>{"kept=yes"}));
+        EXPECT_TRUE(dialog->isEnabled());
+    }
+}
+
+// Enter starts a capture, also from a value box; Ctrl+Enter there makes a
+// new line instead.
+TEST_F(MainDialogTest, EnterStartsACapture) {
+    capture("v=x");
+    boxes.shown.clear();
+    static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QStringLiteral("0"));
+    int started = 0;
+    const auto cancel_when_waiting = [&] {
+        ui_test::when_idle(
+            [&] {
+                if (WaitingDialog* waiting = dialog->waiting_dialog(); waiting != nullptr) {
+                    ++started;
+                    waiting->close();
+                }
+            },
+            20);
+    };
+    cancel_when_waiting();
+    QTest::keyClick(dialog.get(), Qt::Key_Return);
+    QPlainTextEdit* value = dialog->result_pane().value_rows()[0];
+    value->setFocus();
+    QTest::keyClick(value, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(value->toPlainText(), QStringLiteral("\nx"));
+    cancel_when_waiting();
+    QTest::keyClick(value, Qt::Key_Return);
+    EXPECT_EQ(started, 2);
+    EXPECT_EQ(boxes.shown.size(), 2u);
+}
+
+// A port that cannot be listened on: the thread ends at once and the run
+// reports the failure.
+TEST_F(MainDialogTest, ListenerThatCannotListenGivesTheFailureMessage) {
+    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(::bind(blocker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(blocker, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &length);
+    static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QString::number(ntohs(address.sin_port)));
+    button(IDOK)->click();
+    ::close(blocker);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "フォーム情報の取得に失敗しました");
+    EXPECT_EQ(boxes.shown[0].title, "エラー");
+    EXPECT_EQ(boxes.shown[0].type, MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace
+}  // namespace postori

@@ -1,0 +1,76 @@
+#include "app/ui/platform.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/core/resources.h"
+#include "ui_support.h"
+
+namespace postori {
+namespace {
+
+TEST(DialogFont, ResolvesToAJapaneseGothicAtTwelvePixels) {
+    const QFont font = dialog_font(text::DIALOG_FONT, 9);
+    const QFontInfo resolved(font);
+    EXPECT_TRUE(dialog_font_substitutes().contains(resolved.family())) << resolved.family().toStdString();
+    EXPECT_TRUE(QFontDatabase::writingSystems(resolved.family()).contains(QFontDatabase::Japanese));
+    EXPECT_EQ(resolved.pixelSize(), 12);
+    // Kana, kanji, half-width katakana and full-width forms all have glyphs
+    // in the font itself, not from a fallback.
+    const QFontMetrics metrics(font);
+    for (const char32_t c : {U'あ', U'取', U'ｷ', U'ﾞ', U'？', U'Ｐ', U'A'}) {
+        EXPECT_TRUE(metrics.inFontUcs4(c)) << static_cast<unsigned>(c);
+    }
+}
+
+TEST(WindowText, DecodesShiftJisAndMarksWhatIsNot) {
+    EXPECT_EQ(window_text("\x8E\xE6\x93\xBE\x8AJ\x8En"), QString::fromUtf8("取得開始"));
+    EXPECT_EQ(window_text("\xB7\xAC\xDD\xBE\xD9"), QString::fromUtf8("ｷｬﾝｾﾙ"));
+    EXPECT_EQ(window_text("a\x82"), QString::fromUtf8("a\uFFFD"));
+    EXPECT_EQ(window_text(""), QString());
+}
+
+TEST(Translations, MessageBoxButtonsReadJapanese) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("x"),
+                    QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), QString::fromUtf8("はい(&Y)"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), QString::fromUtf8("いいえ(&N)"));
+}
+
+TEST(MainIcon, HasBothSizesAndIsNotBlank) {
+    const QIcon icon = main_icon();
+    const QList<QSize> sizes = icon.availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+    EXPECT_TRUE(sizes.contains(QSize(32, 32)));
+    for (const int size : {16, 32}) {
+        const QImage image = draw_main_icon(size).toImage();
+        int opaque = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                opaque += qAlpha(image.pixel(x, y)) > 0 ? 1 : 0;
+            }
+        }
+        EXPECT_GT(opaque, size * size / 3) << size;
+    }
+}
+
+// The real message box, answered by a click: the question gives Yes or No.
+TEST(MessageBox, QtBoxesShowTheTextAndReturnTheButton) {
+    for (const auto& [button, answer] : {std::pair{QMessageBox::Yes, IDYES}, std::pair{QMessageBox::No, IDNO}}) {
+        ui_test::when_idle([button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle(), QString::fromUtf8("確認"));
+            EXPECT_EQ(box->text(), QString::fromUtf8("Postoriを終了します。よろしいですか？"));
+            EXPECT_EQ(box->icon(), QMessageBox::Question);
+            box->button(button)->click();
+        });
+        EXPECT_EQ(message_box(nullptr, text::EXIT_QUESTION, text::EXIT_TITLE, MB_YESNO | MB_ICONQUESTION), answer);
+    }
+}
+
+}  // namespace
+}  // namespace postori

@@ -56,6 +56,10 @@ MessageBoxes* current_message_boxes = &qt_message_boxes;
 }  // namespace
 
 QString window_text(std::string_view sjis) {
+    // A window text is a zero-terminated byte string: it ends at its first
+    // zero byte (a converted value can hold one: invalid UTF-8 such as C0 80
+    // decodes to U+0000).
+    sjis = sjis.substr(0, sjis.find('\0'));
     const std::u16string units = sjis_to_utf16(sjis);
     return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()));
 }

@@ -12,8 +12,8 @@ class QWidget;
 
 namespace postori {
 
-// A window text: Shift_JIS (code page 932) bytes decoded for Qt. Bytes that
-// are not Shift_JIS show as U+FFFD; nothing is dropped silently.
+// A window text: Shift_JIS (code page 932) bytes up to the first zero byte,
+// decoded for Qt. Bytes that are not Shift_JIS show as U+FFFD.
 [[nodiscard]] QString window_text(std::string_view sjis);
 
 // The Japanese proportional gothics that stand in for the templates' face,

@@ -31,6 +31,7 @@ TEST(WindowText, DecodesShiftJisAndMarksWhatIsNot) {
     EXPECT_EQ(window_text("\xB7\xAC\xDD\xBE\xD9"), QString::fromUtf8("ｷｬﾝｾﾙ"));
     EXPECT_EQ(window_text("a\x82"), QString::fromUtf8("a\uFFFD"));
     EXPECT_EQ(window_text(""), QString());
+    EXPECT_EQ(window_text(std::string_view("ab\0cd", 5)), QStringLiteral("ab"));
 }
 
 TEST(Translations, MessageBoxButtonsReadJapanese) {

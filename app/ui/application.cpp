@@ -8,7 +8,10 @@
 namespace postori {
 
 int run_application(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // The program takes no options: Qt sees the program's name alone (its
+    // platform is still chosen by QT_QPA_PLATFORM).
+    int qt_argc = argc > 0 ? 1 : 0;
+    QApplication app(qt_argc, argv);
     install_translations(app);
     install_font_substitutes();
     QApplication::setWindowIcon(main_icon());

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QWindow>
@@ -22,6 +23,10 @@ VersionDialog::VersionDialog(QWidget* owner) : TemplateDialog(IDD_VERSION, owner
 WaitingDialog::WaitingDialog() : TemplateDialog(IDD_WAITING) {
     setAttribute(Qt::WA_QuitOnClose, false);
 }
+
+// The waiting dialog's OK button is never shown; ending the dialog by it
+// would leave the run waiting with nothing on screen to cancel it.
+void WaitingDialog::on_ok() {}
 
 void WaitingDialog::on_cancel() {
     cancelled_ = 1;
@@ -123,15 +128,18 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
 
 void MainDialog::show_waiting_dialog() {
     // A window of its own, so disabling the main window leaves it working;
-    // placed over the main window and kept above it.
+    // kept above the main window and centred on the screen the main window
+    // is on.
     waiting_ = std::make_unique<WaitingDialog>();
     waiting_->setWindowIcon(icon_);
     waiting_->winId();
     if (QWindow* handle = waiting_->windowHandle(); handle != nullptr) {
         handle->setTransientParent(windowHandle());
     }
-    const QRect area = geometry();
-    waiting_->move(area.center() - QPoint(waiting_->width() / 2, waiting_->height() / 2));
+    if (QScreen* on = screen(); on != nullptr) {
+        const QRect area = on->availableGeometry();
+        waiting_->move(area.center() - QPoint(waiting_->width() / 2, waiting_->height() / 2));
+    }
     waiting_->show();
     waiting_->raise();
     waiting_->activateWindow();

@@ -25,6 +25,7 @@ public:
 class WaitingDialog final : public TemplateDialog {
 public:
     WaitingDialog();
+    void on_ok() override;
     void on_cancel() override;
     [[nodiscard]] bool cancelled() const { return cancelled_ != 0; }
 

@@ -46,7 +46,6 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     [[nodiscard]] int scroll_target(ScrollCode code, int thumb) const;

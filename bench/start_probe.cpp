@@ -29,6 +29,7 @@
 
 #include "app/ui/main_dialog.h"
 #include "app/ui/platform.h"
+#include "quiet_qt_notes.h"
 
 namespace {
 
@@ -83,24 +84,11 @@ std::optional<double> ms_since_process_start() {
     return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6 - started_ms;
 }
 
-// The offscreen platform's notes on what it cannot do (raise a window...)
-// and Qt's default for an unset XDG_RUNTIME_DIR, said on every run; every
-// other message goes out as usual.
-QtMessageHandler default_message_handler = nullptr;
-
-void quiet_platform_notes(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg && (message.startsWith(QLatin1String("This plugin does not support")) ||
-                                 message.contains(QLatin1String("XDG_RUNTIME_DIR")))) {
-        return;
-    }
-    default_message_handler(type, context, message);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const Clock::time_point main_entered = Clock::now();
-    default_message_handler = qInstallMessageHandler(quiet_platform_notes);
+    postori::bench::install_quiet_platform_notes();
 
     QApplication app(argc, argv);
     postori::install_translations(app);

@@ -53,6 +53,7 @@
 #include "app/ui/platform.h"
 #include "app/ui/result_pane.h"
 #include "capture/listener.h"
+#include "quiet_qt_notes.h"
 
 extern char** environ;
 
@@ -442,23 +443,10 @@ void register_benchmarks(bool smoke) {
         ->Unit(benchmark::kMillisecond);
 }
 
-// The offscreen platform's notes on what it cannot do (raise a window...)
-// and Qt's default for an unset XDG_RUNTIME_DIR, said on every run; every
-// other message goes out as usual.
-QtMessageHandler default_message_handler = nullptr;
-
-void quiet_platform_notes(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg && (message.startsWith(QLatin1String("This plugin does not support")) ||
-                                 message.contains(QLatin1String("XDG_RUNTIME_DIR")))) {
-        return;
-    }
-    default_message_handler(type, context, message);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    default_message_handler = qInstallMessageHandler(quiet_platform_notes);
+    postori::bench::install_quiet_platform_notes();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

@@ -57,22 +57,7 @@ bool listening_on(int port) {
     return false;
 }
 
-class BrowserWindowTest : public ui_test::WindowTest, public testing::WithParamInterface<PageCase> {
-protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        dialog = std::make_unique<MainDialog>();
-        dialog->show();
-    }
-    void TearDown() override {
-        dialog.reset();
-        WindowTest::TearDown();
-    }
-
-    QAbstractButton* button(int id) const { return static_cast<QAbstractButton*>(dialog->control(id)); }
-
-    std::unique_ptr<MainDialog> dialog;
-};
+class BrowserWindowTest : public ui_test::MainWindowTest, public testing::WithParamInterface<PageCase> {};
 
 TEST_P(BrowserWindowTest, PostedFormShowsAsRowsInThePagesCode) {
     const PageCase& page_case = GetParam();

@@ -21,20 +21,8 @@ namespace {
 
 using ui_test::window_titled;
 
-class MainDialogTest : public ui_test::WindowTest {
+class MainDialogTest : public ui_test::MainWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        dialog = std::make_unique<MainDialog>();
-        dialog->show();
-    }
-    void TearDown() override {
-        dialog.reset();
-        WindowTest::TearDown();
-    }
-
-    QAbstractButton* button(int id) const { return static_cast<QAbstractButton*>(dialog->control(id)); }
-
     // Sets the hidden port edit to a free port, presses 取得開始 and, once
     // the listener is up, posts `body` from a client socket. Returns when the
     // capture run has ended.
@@ -68,8 +56,6 @@ protected:
         }
         return texts;
     }
-
-    std::unique_ptr<MainDialog> dialog;
 };
 
 TEST_F(MainDialogTest, StartsWithTheTemplateAndTheDefaults) {

@@ -5,15 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/ui/main_dialog.h"
 #include "app/ui/platform.h"
 #include "codec/display.h"
 
@@ -91,6 +94,24 @@ protected:
         }
     }
     ScriptedMessageBoxes boxes;
+};
+
+// The real main dialog, shown, for a test.
+class MainWindowTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        dialog = std::make_unique<MainDialog>();
+        dialog->show();
+    }
+    void TearDown() override {
+        dialog.reset();
+        WindowTest::TearDown();
+    }
+
+    QAbstractButton* button(int id) const { return static_cast<QAbstractButton*>(dialog->control(id)); }
+
+    std::unique_ptr<MainDialog> dialog;
 };
 
 }  // namespace postori::ui_test

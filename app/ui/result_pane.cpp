@@ -75,12 +75,6 @@ ResultPane::ResultPane(QWidget* parent) : QFrame(parent), client_(new QWidget(th
     client_->setPalette(palette);
 }
 
-ResultPane::~ResultPane() {
-    // The rows are children of the client area and go with it.
-    name_rows_.clear();
-    value_rows_.clear();
-}
-
 void ResultPane::attach_scroll_bar(QScrollBar* scroll) {
     scroll_ = scroll;
     scroll_->setRange(0, 0);

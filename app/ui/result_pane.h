@@ -18,8 +18,8 @@ namespace postori {
 
 class ResultPane final : public QFrame, public ResultRows {
 public:
+    // The rows are children of the pane's client area and go with it.
     explicit ResultPane(QWidget* parent);
-    ~ResultPane() override;
 
     // Takes over the scroll bar beside the pane: its position becomes the
     // rows' offset, its notifications move them.

@@ -29,25 +29,13 @@
 
 #include "app/ui/main_dialog.h"
 #include "app/ui/platform.h"
-#include "quiet_qt_notes.h"
+#include "qt_bench_support.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Notes the first paint of the window it watches.
-class PaintWatch final : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted = true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
+using postori::bench::PaintWatch;
 
 // Milliseconds since the spawn ui_bench reported, when it did.
 std::optional<double> ms_since_spawn() {

@@ -53,7 +53,7 @@
 #include "app/ui/platform.h"
 #include "app/ui/result_pane.h"
 #include "capture/listener.h"
-#include "quiet_qt_notes.h"
+#include "qt_bench_support.h"
 
 extern char** environ;
 
@@ -135,19 +135,7 @@ bool exposed(const QWidget& window) {
     return handle != nullptr && handle->isExposed();
 }
 
-// Notes the paint events of the widgets it watches.
-class PaintWatch final : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted = true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
+using postori::bench::PaintWatch;
 
 // The network side of the runs: a listener thread that has captured a
 // form. Its wait says "still running" a few times, so the run shows its

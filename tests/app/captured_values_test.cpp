@@ -1,9 +1,6 @@
 #include "app/core/captured_values.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -11,6 +8,7 @@
 #include <thread>
 
 #include "app/core/console_capture.h"
+#include "loopback_client.h"
 
 namespace postori {
 namespace {
@@ -53,22 +51,14 @@ TEST(ConsoleCapture, PrintsTheCapturedFields) {
     int port = 0;
     ASSERT_EQ(std::sscanf(line, "waiting for a form on port %d", &port), 1) << line;
 
-    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    ASSERT_EQ(::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     const std::string body = "%E5%90%8D%E5%89%8D=%E5%B1%B1%E7%94%B0+%E5%A4%AA%E9%83%8E&memo=a%26b";
-    const std::string request = "POST / HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-    ASSERT_EQ(::send(client, request.data(), request.size(), MSG_NOSIGNAL), static_cast<ssize_t>(request.size()));
+    ASSERT_TRUE(test_client::send_to_loopback(port, test_client::post_request(body)));
 
     std::string printed;
     while (std::fgets(line, sizeof line, read_back) != nullptr) {
         printed += line;
     }
     run.join();
-    ::close(client);
     std::fclose(read_back);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(printed,

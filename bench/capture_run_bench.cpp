@@ -5,11 +5,7 @@
 // thread is measured: the last receives, taking the body apart, the vote over
 // every value and closing the sockets. The peak memory of the process
 // (VmHWM) is reported with each size.
-#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,6 +19,9 @@
 
 #include "capture/listener.h"
 #include "capture/request_head.h"
+#include "tests/support/form_request.h"
+#include "tests/support/loopback_client.h"
+#include "tests/support/running_capture.h"
 
 namespace {
 
@@ -53,10 +52,7 @@ std::string form_post(std::size_t total) {
     std::string head;
     std::size_t body_length = total;
     for (int round = 0; round < 3; ++round) {
-        head =
-            "POST /submit HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-            "Content-Length: " +
-            std::to_string(body_length) + "\r\n\r\n";
+        head = postori::test_support::post_head(body_length);
         body_length = total - head.size();
     }
     const std::size_t fields = std::max<std::size_t>(1, body_length / FIELD_BYTES);
@@ -78,30 +74,6 @@ std::int64_t peak_resident_bytes() {
     return 0;
 }
 
-int connect_to(std::int32_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool send_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-}
-
 void BM_CaptureRun(benchmark::State& state) {
     const std::string request = form_post(static_cast<std::size_t>(state.range(0)));
     postori::RequestHead head;
@@ -113,13 +85,8 @@ void BM_CaptureRun(benchmark::State& state) {
     }
     std::size_t fields = 0;
     for (auto _ : state) {
-        auto job = std::make_shared<postori::CaptureJob>();
-        job->port = 0;
-        postori::CaptureThread thread(job);
-        while (job->listening_port.load() == 0 && job->setup_error.load() == 0) {
-            std::this_thread::yield();
-        }
-        const std::int32_t port = job->listening_port.load();
+        postori::test_support::RunningCapture capture;
+        const std::int32_t port = capture.port();
         if (port == 0) {
             state.SkipWithError("the capture could not listen");
             break;
@@ -127,25 +94,19 @@ void BM_CaptureRun(benchmark::State& state) {
 
         std::atomic<bool> sent{false};
         Clock::time_point last_byte_sent;
-        int fd = -1;
         std::thread client([&] {
-            fd = connect_to(port);
-            sent = fd >= 0 && send_all(fd, request);
+            postori::test_support::LoopbackClient connection(port);
+            sent = connection.send(request);
             last_byte_sent = Clock::now();
         });
-        const bool ended = thread.wait_for(10s);
+        const bool ended = capture.ended(10s);
         const Clock::time_point thread_ended = Clock::now();
         client.join();
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        if (!ended || !sent || job->head.method != postori::RequestMethod::Post) {
-            job->cancel();
-            thread.wait_for(500ms);
+        if (!ended || !sent || capture.job->head.method != postori::RequestMethod::Post) {
             state.SkipWithError("the POST was not captured");
             break;
         }
-        fields = job->fields.size();
+        fields = capture.job->fields.size();
         state.SetIterationTime(std::max(std::chrono::duration<double>(thread_ended - last_byte_sent).count(), 0.0));
     }
     state.counters["request_bytes"] = static_cast<double>(request.size());

@@ -2,13 +2,13 @@
 // sees (8, 32 and 128 bytes) and on 8 KiB texts, in each of the three codes
 // the capture votes on.
 #include <benchmark/benchmark.h>
-#include <iconv.h>
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
 #include "codec/detect.h"
+#include "tests/support/iconv.h"
 
 namespace {
 
@@ -17,19 +17,11 @@ const char* const sample_utf8 =
     "担当者より改めてご連絡いたします。ｶﾀｶﾅの方もこちらへどうぞ。商品名：ノートパソコン（１５インチ）";
 
 std::string encode(const std::string& utf8, const char* code) {
-    iconv_t cd = iconv_open(code, "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    postori::test_support::Iconv to_code(code, "UTF-8");
+    if (!to_code.ok()) {
         throw std::runtime_error("iconv cannot convert to " + std::string(code));
     }
-    std::string out(utf8.size() * 2 + 16, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    std::size_t in_left = utf8.size();
-    char* out_ptr = out.data();
-    std::size_t out_left = out.size();
-    iconv(cd, &in, &in_left, &out_ptr, &out_left);
-    iconv_close(cd);
-    out.resize(out.size() - out_left);
-    return out;
+    return to_code.convert_skipping(utf8);
 }
 
 // The sample in `code`, repeated to at least `length` bytes and cut there.

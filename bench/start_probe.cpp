@@ -29,7 +29,7 @@
 
 #include "app/ui/main_dialog.h"
 #include "app/ui/platform.h"
-#include "qt_bench_support.h"
+#include "bench/qt_bench_support.h"
 
 namespace {
 

@@ -52,8 +52,9 @@
 #include "app/ui/main_dialog.h"
 #include "app/ui/platform.h"
 #include "app/ui/result_pane.h"
+#include "bench/qt_bench_support.h"
 #include "capture/listener.h"
-#include "qt_bench_support.h"
+#include "tests/support/form_request.h"
 
 extern char** environ;
 
@@ -72,27 +73,6 @@ public:
     int show(QWidget*, std::string_view, std::string_view, unsigned) override { return postori::IDOK; }
 };
 
-// A form value as a browser sends it: UTF-8, spaces as '+', every byte but
-// the unreserved ones as %XX.
-std::string percent_encoded(std::string_view text) {
-    static constexpr char HEX[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-            byte == '-' || byte == '.' || byte == '_' || byte == '*') {
-            out += c;
-        } else if (byte == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += HEX[byte >> 4];
-            out += HEX[byte & 0x0F];
-        }
-    }
-    return out;
-}
-
 // What a contact or order form holds; a quarter of the values have line
 // breaks (one to three CR LF).
 constexpr std::string_view FORM_VALUES[] = {
@@ -110,7 +90,8 @@ std::vector<postori::FormField> form_fields(std::size_t count) {
     std::vector<postori::FormField> fields;
     fields.reserve(count);
     for (std::size_t k = 0; k < count; ++k) {
-        fields.push_back({"field" + std::to_string(k), percent_encoded(FORM_VALUES[k % std::size(FORM_VALUES)])});
+        fields.push_back({"field" + std::to_string(k),
+                          postori::test_support::form_urlencode(FORM_VALUES[k % std::size(FORM_VALUES)])});
     }
     return fields;
 }

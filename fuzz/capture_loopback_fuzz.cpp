@@ -14,9 +14,6 @@
 // The traffic is split at its 0xFF bytes (a byte no Japanese text code uses)
 // into the data of up to MAX_SENDERS connections; further 0xFF bytes stay in
 // the last one's data.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -37,6 +34,8 @@
 #include "capture/form_body.h"
 #include "capture/listener.h"
 #include "capture/request_head.h"
+#include "tests/support/loopback_client.h"
+#include "tests/support/running_capture.h"
 
 namespace {
 
@@ -58,7 +57,6 @@ constexpr auto SETTLE_LIMIT = 1s;
 constexpr auto END_LIMIT = 5s;
 constexpr auto CANCEL_WAIT = 500ms;
 constexpr auto CONNECT_LIMIT = 5s;
-constexpr int CONNECT_ATTEMPT_MS = 2;
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "capture_loopback_fuzz: %s\n", what);
@@ -67,66 +65,25 @@ constexpr int CONNECT_ATTEMPT_MS = 2;
 
 struct Sender {
     std::string_view data;
-    int fd = -1;
+    postori::test_support::LoopbackClient client;
     std::size_t sent = 0;
     bool broken = false;  // refused, or closed by the listener before all was sent
     bool closed_by_listener = false;
     std::vector<std::size_t> boundaries;  // counts of bytes sent after each send()
-
-    ~Sender() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
 };
 
-// Connects to the capture; false when the connection was refused. The
-// capture listens with a backlog of 1: a connection attempt made while two
-// are waiting to be accepted is dropped and would be retried by the kernel
-// only a second later, so an attempt that has not connected after a moment
-// is given up and made afresh.
+// Connects to the capture; false when the connection was refused.
 bool connect_to(Sender& sender, std::int32_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    const auto deadline = Clock::now() + CONNECT_LIMIT;
-    while (Clock::now() < deadline) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (fd < 0) {
-            fail("no client socket");
-        }
-        // Many short connections a second leave many client ports waiting
-        // out TIME_WAIT; let the next capture's listening port share them.
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        int error = 0;
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-            error = errno;
-            pollfd polled{fd, POLLOUT, 0};
-            if (error == EINPROGRESS && ::poll(&polled, 1, CONNECT_ATTEMPT_MS) == 1) {
-                socklen_t length = sizeof error;
-                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-            }
-        }
-        if (error == 0) {
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            sender.fd = fd;
-            return true;
-        }
-        ::close(fd);
-        if (error != EINPROGRESS) {
-            return false;  // refused: nothing listens any more
-        }
-    }
-    return false;
+    sender.client = postori::test_support::LoopbackClient::connect_retrying(port, CONNECT_LIMIT);
+    return sender.client.connected();
 }
 
 // Sends up to `chunk` more bytes (all that is left for 0).
 void send_chunk(Sender& sender, std::size_t chunk) {
     const std::size_t end = chunk == 0 ? sender.data.size() : std::min(sender.data.size(), sender.sent + chunk);
     while (!sender.broken && sender.sent < end) {
-        const ssize_t sent = ::send(sender.fd, sender.data.data() + sender.sent, end - sender.sent, MSG_NOSIGNAL);
+        const ssize_t sent =
+            ::send(sender.client.fd(), sender.data.data() + sender.sent, end - sender.sent, MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) {
             continue;  // libFuzzer's timer
         }
@@ -146,8 +103,8 @@ void watch_closes(std::vector<std::unique_ptr<Sender>>& senders, Clock::time_poi
         std::vector<pollfd> polled;
         std::vector<Sender*> open;
         for (auto& sender : senders) {
-            if (sender->fd >= 0 && !sender->closed_by_listener) {
-                polled.push_back({sender->fd, POLLIN, 0});
+            if (sender->client.connected() && !sender->closed_by_listener) {
+                polled.push_back({sender->client.fd(), POLLIN, 0});
                 open.push_back(sender.get());
             }
         }
@@ -246,14 +203,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         connections.push_back(std::make_unique<Sender>());
     }
 
-    auto job = std::make_shared<postori::CaptureJob>();
-    job->port = 0;
-    postori::CaptureThread thread(job);
-    const auto setup_deadline = Clock::now() + END_LIMIT;
-    while (job->listening_port.load() == 0 && job->setup_error.load() == 0 && Clock::now() < setup_deadline) {
-        std::this_thread::sleep_for(100us);
-    }
-    const std::int32_t port = job->listening_port.load();
+    postori::test_support::RunningCapture capture;
+    postori::CaptureJob& job = *capture.job;
+    postori::CaptureThread& thread = *capture.thread;
+    const std::int32_t port = capture.port();
     if (port == 0) {
         fail("the capture could not listen");
     }
@@ -302,9 +255,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     for (const auto& connection : connections) {
-        if (connection->fd >= 0) {
-            ::shutdown(connection->fd, SHUT_WR);
-        }
+        connection->client.finish_sending();
     }
 
     // Which connections carried a "POST" the listener must capture: its head
@@ -331,7 +282,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (thread.wait_for(0ms)) {
             fail("the capture ended without a POST and without a cancel");
         }
-        job->cancel();
+        job.cancel();
         if (!thread.wait_for(CANCEL_WAIT)) {
             fail("a cancelled capture did not end within 500 ms");
         }
@@ -344,22 +295,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (!post_sent) {
-        if (job->head.method == postori::RequestMethod::Post || !job->fields.empty()) {
+        if (job.head.method == postori::RequestMethod::Post || !job.fields.empty()) {
             fail("a capture without a POST reads as one");
         }
         return 0;
     }
-    if (job->head.method != postori::RequestMethod::Post) {
+    if (job.head.method != postori::RequestMethod::Post) {
         fail("a POST was sent and none was captured");
     }
     bool matched = false;
     for (std::size_t k = 0; k < sender_count && !matched; ++k) {
-        matched = heads[k].method == postori::RequestMethod::Post && captured_from(*job, *connections[k], heads[k]);
+        matched = heads[k].method == postori::RequestMethod::Post && captured_from(job, *connections[k], heads[k]);
     }
     if (!matched) {
         fail("the captured fields are not those of any POST sent");
     }
-    if (job->code_choice != postori::vote_over_fields(job->fields)) {
+    if (job.code_choice != postori::vote_over_fields(job.fields)) {
         fail("the code choice is not the vote over the captured fields");
     }
     return 0;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "capture/form_body.h"
-#include "reference/reference_capture.h"
+#include "tests/support/reference_capture.h"
 
 namespace {
 

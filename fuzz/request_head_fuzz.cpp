@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "capture/request_head.h"
-#include "reference/reference_capture.h"
+#include "tests/support/reference_capture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 1'000'000) {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "codec/display.h"
-#include "reference/utf8_reference.h"
+#include "tests/support/utf8_reference.h"
 
 using postori::reference::utf8_of;
 

@@ -11,7 +11,8 @@
 
 #include "app/core/resources.h"
 #include "app/core/result_layout.h"
-#include "loopback_client.h"
+#include "tests/support/form_request.h"
+#include "tests/support/loopback_client.h"
 
 namespace postori {
 namespace {
@@ -295,8 +296,8 @@ TEST(CaptureRun, RealListenerCapturesAPostedForm) {
         if (!client.joinable() && job && job->listening_port.load() != 0) {
             const int port = job->listening_port.load();
             client = std::thread([port] {
-                test_client::send_to_loopback(
-                    port, test_client::post_request("%E5%90%8D=%E5%B1%B1%E7%94%B0&memo=line1%0D%0Aline2"));
+                test_support::send_to_loopback(
+                    port, test_support::post_request("%E5%90%8D=%E5%B1%B1%E7%94%B0&memo=line1%0D%0Aline2"));
             });
         }
     };

@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -29,45 +28,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 // --- text helpers ---
-
-std::optional<std::string> iconv_convert(std::string_view text, const char* to, const char* from) {
-    const iconv_t cd = ::iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(static_cast<std::intptr_t>(-1))) {
-        return std::nullopt;
-    }
-    std::string out(text.size() * 4 + 16, '\0');
-    std::string in(text);
-    char* in_next = in.data();
-    std::size_t in_left = in.size();
-    char* out_next = out.data();
-    std::size_t out_left = out.size();
-    const std::size_t result = ::iconv(cd, &in_next, &in_left, &out_next, &out_left);
-    ::iconv_close(cd);
-    if (result == static_cast<std::size_t>(-1) || in_left != 0) {
-        return std::nullopt;
-    }
-    out.resize(out.size() - out_left);
-    return out;
-}
-
-std::string form_urlencode(std::string_view bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-            byte == '*' || byte == '-' || byte == '.' || byte == '_') {
-            out += c;
-        } else if (byte == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += digits[byte >> 4];
-            out += digits[byte & 0xF];
-        }
-    }
-    return out;
-}
 
 std::string html_escape(std::string_view text) {
     std::string out;

@@ -29,15 +29,6 @@ inline constexpr std::chrono::seconds BROWSER_LIMIT{60};
 
 // --- text helpers ---
 
-// `text` converted by glibc iconv, or nothing when iconv does not know a code
-// or a character cannot be converted.
-std::optional<std::string> iconv_convert(std::string_view text, const char* to, const char* from);
-
-// The bytes as a browser writes them in an application/x-www-form-urlencoded
-// body: letters, digits and * - . _ stay, a space becomes '+', every other
-// byte becomes %XX with upper-case digits.
-std::string form_urlencode(std::string_view bytes);
-
 std::string html_escape(std::string_view text);
 
 std::string replace_all(std::string text, std::string_view from, std::string_view to);

@@ -27,41 +27,18 @@
 #include "capture/request_head.h"
 #include "codec/convert.h"
 #include "tests/browser/browser_harness.h"
+#include "tests/support/form_request.h"
+#include "tests/support/iconv.h"
+#include "tests/support/running_capture.h"
 
 namespace postori {
 namespace {
 
 using namespace std::chrono_literals;
 using namespace browser;
+using test_support::form_urlencode;
+using test_support::iconv_convert;
 namespace fs = std::filesystem;
-
-// How long the capture run waits for a cancelled thread.
-constexpr auto CANCEL_WAIT = 500ms;
-
-// --- the capture ---
-
-// One capture on a port the OS picks; cancelled when the test leaves early.
-class RunningCapture {
-public:
-    RunningCapture() : job(std::make_shared<CaptureJob>()) {
-        job->port = 0;
-        thread = std::make_unique<CaptureThread>(job);
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (job->listening_port.load() == 0 && job->setup_error.load() == 0 &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(1ms);
-        }
-    }
-    ~RunningCapture() {
-        job->cancel();
-        thread->wait_for(CANCEL_WAIT);
-    }
-    RunningCapture(const RunningCapture&) = delete;
-    RunningCapture& operator=(const RunningCapture&) = delete;
-
-    std::shared_ptr<CaptureJob> job;
-    std::unique_ptr<CaptureThread> thread;
-};
 
 class BrowserPost : public testing::TestWithParam<PageCase> {};
 
@@ -89,8 +66,8 @@ TEST_P(BrowserPost, FormArrivesWithEveryFieldAndTheRightCode) {
 
     TempDir work;
     ASSERT_FALSE(work.path().empty()) << "no temporary directory: " << std::strerror(errno);
-    RunningCapture capture;
-    const std::int32_t capture_port = capture.job->listening_port.load();
+    test_support::RunningCapture capture;
+    const std::int32_t capture_port = capture.port();
     ASSERT_NE(capture_port, 0) << std::strerror(capture.job->setup_error.load());
 
     const std::optional<std::string> page =
@@ -106,9 +83,9 @@ TEST_P(BrowserPost, FormArrivesWithEveryFieldAndTheRightCode) {
     const auto deadline = std::chrono::steady_clock::now() + BROWSER_LIMIT;
     bool ended = false;
     while (!ended && !browser.exited() && std::chrono::steady_clock::now() < deadline) {
-        ended = capture.thread->wait_for(100ms);
+        ended = capture.ended(100ms);
     }
-    ended = ended || capture.thread->wait_for(100ms);
+    ended = ended || capture.ended(100ms);
     browser.stop();
     std::string served;
     for (const std::string& line : server.requests()) {

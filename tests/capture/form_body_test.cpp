@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reference/reference_capture.h"
+#include "tests/support/reference_capture.h"
 
 namespace postori {
 namespace {

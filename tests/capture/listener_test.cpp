@@ -1,12 +1,7 @@
 #include "capture/listener.h"
 
-#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -15,10 +10,17 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/form_request.h"
+#include "tests/support/loopback_client.h"
+#include "tests/support/running_capture.h"
+
 namespace postori {
 namespace {
 
 using namespace std::chrono_literals;
+using test_support::form_urlencode;
+using test_support::LoopbackClient;
+using test_support::post_request;
 using testing::ElementsAre;
 using testing::Pair;
 
@@ -27,51 +29,12 @@ using testing::Pair;
 constexpr auto PATIENCE = 10s;
 constexpr auto CANCEL_WAIT = 500ms;
 
-// A client socket connected to the capture's port on 127.0.0.1.
-class Client {
+// A client connected to the capture's port; it waits PATIENCE for the
+// listener to close the connection.
+class Client : public LoopbackClient {
 public:
-    explicit Client(std::int32_t port) : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~Client() { ::close(fd_); }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
-    bool connected() const { return connected_; }
-
-    // Sends everything it can; false once the listener has closed the
-    // connection.
-    bool send(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-            if (sent <= 0) {
-                return false;
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(sent));
-        }
-        return true;
-    }
-
-    void finish_sending() { ::shutdown(fd_, SHUT_WR); }
-
-    // True when the listener closed the connection without sending a byte.
-    bool closed_without_answer() {
-        pollfd polled{fd_, POLLIN, 0};
-        if (::poll(&polled, 1, static_cast<int>(std::chrono::milliseconds(PATIENCE).count())) != 1) {
-            return false;
-        }
-        char byte;
-        const ssize_t got = ::recv(fd_, &byte, 1, 0);
-        return got == 0 || (got < 0 && errno == ECONNRESET);
-    }
-
-private:
-    int fd_;
-    bool connected_ = false;
+    explicit Client(std::int32_t port) : LoopbackClient(port) {}
+    bool closed_without_answer() { return LoopbackClient::closed_without_answer(PATIENCE); }
 };
 
 // The listener listens with a backlog of 1: clients that connect faster than
@@ -82,19 +45,10 @@ void pace() {
 }
 
 // One capture running on a port the OS picks (or the one given).
-class Capture {
+class Capture : public test_support::RunningCapture {
 public:
-    explicit Capture(std::int32_t port = 0) : job(std::make_shared<CaptureJob>()) {
-        job->port = port;
-        thread = std::make_unique<CaptureThread>(job);
-        const auto deadline = std::chrono::steady_clock::now() + PATIENCE;
-        while (job->listening_port.load() == 0 && job->setup_error.load() == 0 &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(1ms);
-        }
-    }
-    std::int32_t port() const { return job->listening_port.load(); }
-    bool ended() { return thread->wait_for(PATIENCE); }
+    explicit Capture(std::int32_t port = 0) : RunningCapture(port) {}
+    bool ended() { return RunningCapture::ended(PATIENCE); }
 
     std::vector<std::pair<std::string, std::string>> fields() const {
         std::vector<std::pair<std::string, std::string>> out;
@@ -103,16 +57,7 @@ public:
         }
         return out;
     }
-
-    std::shared_ptr<CaptureJob> job;
-    std::unique_ptr<CaptureThread> thread;
 };
-
-std::string post(std::string_view body, std::string_view extra_headers = "") {
-    return "POST /form HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/x-www-form-urlencoded\r\n" +
-           std::string(extra_headers) + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-           std::string(body);
-}
 
 TEST(CaptureListener, GetIsDroppedThenPostIsCaptured) {
     Capture capture;
@@ -123,7 +68,7 @@ TEST(CaptureListener, GetIsDroppedThenPostIsCaptured) {
     pace();
 
     Client form(capture.port());
-    ASSERT_TRUE(form.send(post("a=1&b&=3&d=x=y&name=%E5%B1%B1+%26%3D")));
+    ASSERT_TRUE(form.send(post_request("a=1&b&=3&d=x=y&name=%E5%B1%B1+%26%3D")));
     ASSERT_TRUE(capture.ended());
     EXPECT_TRUE(form.closed_without_answer());
     EXPECT_EQ(capture.job->head.method, RequestMethod::Post);
@@ -139,7 +84,7 @@ TEST(CaptureListener, IdleConnectionsDoNotHoldTheCaptureBack) {
     ASSERT_TRUE(half_head.send("POST / HTTP/1.1\r\nContent-Len"));
     pace();
     Client form(capture.port());
-    ASSERT_TRUE(form.send(post("x=1")));
+    ASSERT_TRUE(form.send(post_request("x=1")));
     ASSERT_TRUE(capture.ended());
     EXPECT_THAT(capture.fields(), ElementsAre(Pair("x", "1")));
     EXPECT_TRUE(idle.closed_without_answer());
@@ -154,7 +99,7 @@ TEST(CaptureListener, MoreIdleConnectionsThanTheBound) {
         pace();
     }
     Client form(capture.port());
-    ASSERT_TRUE(form.send(post("x=1")));
+    ASSERT_TRUE(form.send(post_request("x=1")));
     ASSERT_TRUE(capture.ended());
     EXPECT_THAT(capture.fields(), ElementsAre(Pair("x", "1")));
 }
@@ -162,7 +107,7 @@ TEST(CaptureListener, MoreIdleConnectionsThanTheBound) {
 TEST(CaptureListener, DrippedPost) {
     Capture capture;
     Client form(capture.port());
-    const std::string request = post("first=%41%42&second=c+d");
+    const std::string request = post_request("first=%41%42&second=c+d");
     for (std::size_t k = 0; k < request.size(); k += 3) {
         ASSERT_TRUE(form.send(std::string_view(request).substr(k, 3)));
         std::this_thread::sleep_for(1ms);
@@ -218,19 +163,6 @@ TEST(CaptureListener, BodyLengths) {
     }
 }
 
-// Percent-encodes every byte of `text`.
-std::string encoded(std::string_view text) {
-    static const char* const hex = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        out += '%';
-        out += hex[byte >> 4];
-        out += hex[byte & 0xF];
-    }
-    return out;
-}
-
 // The values' code elected over the whole body, as each value's detection
 // votes; 7-bit values cast no vote.
 TEST(CaptureListener, VoteOverTheCapturedValues) {
@@ -248,15 +180,18 @@ TEST(CaptureListener, VoteOverTheCapturedValues) {
         CodeChoice choice;
     };
     const auto form = [](const std::string(&values)[3]) {
-        return "a=" + encoded(values[0]) + "&b=" + encoded(values[1]) + "&c=" + encoded(values[2]) + "&mail=x%40y";
+        return "a=" + form_urlencode(values[0]) + "&b=" + form_urlencode(values[1]) +
+               "&c=" + form_urlencode(values[2]) + "&mail=x%40y";
     };
     const Case cases[] = {
         {"shift_jis", form(sjis), CodeChoice::ShiftJis},
         {"euc_jp", form(euc), CodeChoice::EucJp},
         {"utf8", form(utf8), CodeChoice::Utf8},
-        {"two_shift_jis_one_utf8", "a=" + encoded(sjis[0]) + "&b=" + encoded(sjis[2]) + "&c=" + encoded(utf8[1]),
+        {"two_shift_jis_one_utf8",
+         "a=" + form_urlencode(sjis[0]) + "&b=" + form_urlencode(sjis[2]) + "&c=" + form_urlencode(utf8[1]),
          CodeChoice::ShiftJis},
-        {"one_each_ties_to_euc", "a=" + encoded(sjis[1]) + "&b=" + encoded(euc[1]) + "&c=" + encoded(utf8[1]),
+        {"one_each_ties_to_euc",
+         "a=" + form_urlencode(sjis[1]) + "&b=" + form_urlencode(euc[1]) + "&c=" + form_urlencode(utf8[1]),
          CodeChoice::EucJp},
         {"ascii_only", "a=1&b=abc", CodeChoice::EucJp},
     };
@@ -264,7 +199,7 @@ TEST(CaptureListener, VoteOverTheCapturedValues) {
         SCOPED_TRACE(c.label);
         Capture capture;
         Client client(capture.port());
-        ASSERT_TRUE(client.send(post(c.body)));
+        ASSERT_TRUE(client.send(post_request(c.body)));
         ASSERT_TRUE(capture.ended());
         EXPECT_EQ(capture.job->code_choice, c.choice);
     }
@@ -277,7 +212,7 @@ TEST(CaptureListener, OnlyTheFirstThousandPieces) {
     }
     Capture capture;
     Client form(capture.port());
-    ASSERT_TRUE(form.send(post(body)));
+    ASSERT_TRUE(form.send(post_request(body)));
     ASSERT_TRUE(capture.ended());
     ASSERT_EQ(capture.job->fields.size(), static_cast<std::size_t>(MAX_FIELDS));
     EXPECT_EQ(capture.job->fields.back().value, "1000");
@@ -287,7 +222,7 @@ TEST(CaptureListener, BodyOverTheBufferIsCutAtIt) {
     Capture capture;
     std::string body = "a=1&big=";
     body.append(1'200'000 - body.size(), 'x');
-    const std::string request = post(body);
+    const std::string request = post_request(body);
     const std::size_t head_length = request.size() - body.size();
     Client form(capture.port());
     std::thread sender([&] { form.send(request); });
@@ -318,7 +253,7 @@ TEST(CaptureListener, TwoCapturesInARowOnTheSamePort) {
         ASSERT_NE(capture.port(), 0) << "round " << round << ": " << std::strerror(capture.job->setup_error.load());
         port = capture.port();
         Client form(port);
-        ASSERT_TRUE(form.send(post("round=" + std::to_string(round))));
+        ASSERT_TRUE(form.send(post_request("round=" + std::to_string(round))));
         ASSERT_TRUE(capture.ended());
         EXPECT_THAT(capture.fields(), ElementsAre(Pair("round", std::to_string(round))));
     }
@@ -387,7 +322,7 @@ TEST(CaptureCancel, WhileReceivingClosesTheConnections) {
 TEST(CaptureCancel, AfterTheCaptureChangesNothing) {
     Capture capture;
     Client form(capture.port());
-    ASSERT_TRUE(form.send(post("a=1")));
+    ASSERT_TRUE(form.send(post_request("a=1")));
     ASSERT_TRUE(capture.ended());
     EXPECT_FALSE(capture.job->cancel());
     EXPECT_EQ(capture.job->head.method, RequestMethod::Post);

@@ -8,16 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
+
 namespace postori {
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) {
-        out.push_back(static_cast<char>(v));
-    }
-    return out;
-}
+using test_support::bytes;
 
 std::string repeat(const std::string& unit, std::size_t times) {
     std::string out;

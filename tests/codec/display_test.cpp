@@ -2,11 +2,8 @@
 // then every code against the published mapping file and against glibc
 // iconv, and the round trip with the encoder's table.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,8 +14,10 @@
 #include "codec/convert.h"
 #include "codec/display.h"
 #include "codec/sjis_tables.h"
-#include "reference/cp932_mapping.h"
-#include "reference/utf8_reference.h"
+#include "tests/support/bytes.h"
+#include "tests/support/cp932_mapping.h"
+#include "tests/support/iconv.h"
+#include "tests/support/utf8_reference.h"
 
 namespace {
 
@@ -28,27 +27,12 @@ using postori::sjis_to_utf8;
 constexpr char16_t FFFD = 0xFFFD;
 
 using postori::reference::utf8_of;
-
-std::string bytes(std::initializer_list<unsigned> values) {
-    std::string out;
-    for (const unsigned v : values) {
-        out += static_cast<char>(v);
-    }
-    return out;
-}
+using postori::test_support::bytes;
+using postori::test_support::hex;
+using postori::test_support::Iconv;
 
 std::string code_bytes(unsigned code) {
     return code <= 0xFF ? bytes({code}) : bytes({code >> 8, code & 0xFF});
-}
-
-std::string hex(std::string_view text) {
-    std::string out;
-    char buf[4];
-    for (const char c : text) {
-        std::snprintf(buf, sizeof buf, "%02X ", static_cast<unsigned char>(c));
-        out += buf;
-    }
-    return out;
 }
 
 // Checks both decoders on one input.
@@ -148,38 +132,6 @@ TEST(SjisDisplay, EveryCodeAsTheMappingFileSays) {
 
 // --- against glibc iconv ----------------------------------------------------
 
-class Iconv {
-public:
-    explicit Iconv(const char* to) : cd_(iconv_open(to, "CP932")) {}
-    ~Iconv() {
-        if (ok()) {
-            iconv_close(cd_);
-        }
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // The whole input converted, or nothing when iconv stops anywhere.
-    std::optional<std::string> convert(const std::string& input) {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string out(input.size() * 4 + 16, '\0');
-        char* in_ptr = const_cast<char*>(input.data());
-        std::size_t in_left = input.size();
-        char* out_ptr = out.data();
-        std::size_t out_left = out.size();
-        if (iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1) || in_left != 0) {
-            return std::nullopt;
-        }
-        out.resize(out.size() - out_left);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
-
 std::u16string from_utf16le(const std::string& raw) {
     std::u16string out;
     for (std::size_t k = 0; k + 1 < raw.size(); k += 2) {
@@ -192,8 +144,8 @@ std::u16string from_utf16le(const std::string& raw) {
 // both decoders agree with it; where glibc does not, the code is one U+FFFD.
 // The codes glibc decodes are then decoded again as one stream.
 TEST(SjisDisplay, EveryCodeAsGlibcDecodesIt) {
-    Iconv to_utf16("UTF-16LE");
-    Iconv to_utf8("UTF-8");
+    Iconv to_utf16("UTF-16LE", "CP932");
+    Iconv to_utf8("UTF-8", "CP932");
     ASSERT_TRUE(to_utf16.ok() && to_utf8.ok()) << "glibc iconv has no CP932";
 
     std::vector<std::string> codes;

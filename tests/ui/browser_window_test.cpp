@@ -26,14 +26,18 @@
 #include "app/core/result_layout.h"
 #include "app/ui/main_dialog.h"
 #include "app/ui/result_pane.h"
-#include "tests/app/loopback_client.h"
 #include "tests/browser/browser_harness.h"
-#include "ui_support.h"
+#include "tests/support/form_request.h"
+#include "tests/support/iconv.h"
+#include "tests/support/loopback_client.h"
+#include "tests/ui/ui_support.h"
 
 namespace postori {
 namespace {
 
 using namespace browser;
+using test_support::form_urlencode;
+using test_support::iconv_convert;
 namespace fs = std::filesystem;
 
 // The code buttons by the index of the code they stand for.
@@ -77,7 +81,7 @@ TEST_P(BrowserWindowTest, PostedFormShowsAsRowsInThePagesCode) {
 
     TempDir work;
     ASSERT_FALSE(work.path().empty()) << "no temporary directory";
-    const int port = test_client::free_loopback_port();
+    const int port = test_support::free_loopback_port();
     ASSERT_NE(port, 0);
     const std::optional<std::string> page = iconv_convert(page_text(page_case, port), page_case.iconv_code, "UTF-8");
     ASSERT_TRUE(page) << "iconv cannot write the page in " << page_case.iconv_code;

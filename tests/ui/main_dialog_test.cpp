@@ -13,8 +13,10 @@
 #include <thread>
 
 #include "app/ui/result_pane.h"
-#include "tests/app/loopback_client.h"
-#include "ui_support.h"
+#include "tests/support/form_request.h"
+#include "tests/support/loopback_client.h"
+#include "tests/support/running_capture.h"
+#include "tests/ui/ui_support.h"
 
 namespace postori {
 namespace {
@@ -27,7 +29,7 @@ protected:
     // the listener is up, posts `body` from a client socket. Returns when the
     // capture run has ended.
     void capture(const std::string& body) {
-        const int port = test_client::free_loopback_port();
+        const int port = test_support::free_loopback_port();
         static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QString::number(port));
         std::thread client;
         ui_test::when_idle([&] {
@@ -36,7 +38,7 @@ protected:
             EXPECT_FALSE(dialog->isEnabled());
             client = std::thread([port, body] {
                 for (int attempt = 0; attempt < 500; ++attempt) {
-                    if (test_client::send_to_loopback(port, test_client::post_request(body))) {
+                    if (test_support::send_to_loopback(port, test_support::post_request(body))) {
                         return;
                     }
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -303,20 +305,13 @@ TEST_F(MainDialogTest, EnterStartsACapture) {
     EXPECT_EQ(boxes.shown.size(), 2u);
 }
 
-// A port that cannot be listened on: the thread ends at once and the run
-// reports the failure.
+// A port that cannot be listened on (another capture holds it): the thread
+// ends at once and the run reports the failure.
 TEST_F(MainDialogTest, ListenerThatCannotListenGivesTheFailureMessage) {
-    const int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    ASSERT_EQ(::bind(blocker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(blocker, 1), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &length);
-    static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QString::number(ntohs(address.sin_port)));
+    const test_support::RunningCapture blocker;
+    ASSERT_NE(blocker.port(), 0);
+    static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QString::number(blocker.port()));
     button(IDOK)->click();
-    ::close(blocker);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "フォーム情報の取得に失敗しました");
     EXPECT_EQ(boxes.shown[0].title, "エラー");

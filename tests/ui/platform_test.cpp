@@ -7,7 +7,7 @@
 #include <QPushButton>
 
 #include "app/core/resources.h"
-#include "ui_support.h"
+#include "tests/ui/ui_support.h"
 
 namespace postori {
 namespace {

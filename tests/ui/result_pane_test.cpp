@@ -5,7 +5,7 @@
 #include <QScrollBar>
 #include <QTextDocument>
 
-#include "ui_support.h"
+#include "tests/ui/ui_support.h"
 
 namespace postori {
 namespace {

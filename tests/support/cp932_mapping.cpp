@@ -1,4 +1,4 @@
-#include "reference/cp932_mapping.h"
+#include "tests/support/cp932_mapping.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,4 +1,4 @@
-#include "reference/reference_capture.h"
+#include "tests/support/reference_capture.h"
 
 #include <cctype>
 #include <cerrno>

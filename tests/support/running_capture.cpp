@@ -1,0 +1,34 @@
+#include "tests/support/running_capture.h"
+
+#include <thread>
+
+namespace postori::test_support {
+
+using namespace std::chrono_literals;
+
+RunningCapture::RunningCapture(std::int32_t port) : job(std::make_shared<CaptureJob>()) {
+    job->port = port;
+    thread = std::make_unique<CaptureThread>(job);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (job->listening_port.load() == 0 && job->setup_error.load() == 0 &&
+           std::chrono::steady_clock::now() < deadline && !thread->wait_for(0ms)) {
+        std::this_thread::sleep_for(100us);
+    }
+}
+
+RunningCapture::~RunningCapture() {
+    if (!thread->wait_for(0ms)) {
+        job->cancel();
+        thread->wait_for(500ms);
+    }
+}
+
+std::int32_t RunningCapture::port() const {
+    return job->listening_port.load();
+}
+
+bool RunningCapture::ended(std::chrono::milliseconds patience) {
+    return thread->wait_for(patience);
+}
+
+}  // namespace postori::test_support

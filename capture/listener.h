@@ -17,6 +17,7 @@
 
 #include "capture/form_body.h"
 #include "capture/request_head.h"
+#include "capture/vote.h"
 
 namespace postori {
 
@@ -24,27 +25,9 @@ inline constexpr std::int32_t DEFAULT_PORT = 9250;
 // Bytes allocated for each connection's request; at most one byte less is
 // received, so a zero byte always follows the data.
 inline constexpr std::size_t RECEIVE_BUFFER_SIZE = 1'000'000;
-// Most bytes of each decoded value the detector looks at.
-inline constexpr std::uint32_t DETECT_LIMIT = 8192;
 // Most connections received side by side; a new one beyond it closes the one
 // that has been idle longest.
 inline constexpr std::size_t MAX_CONNECTIONS = 64;
-
-// The character code of the captured values, by the index of the main
-// window's buttons "EUC", "Shift-JIS" and "UTF-8".
-enum class CodeChoice : std::int32_t {
-    EucJp = 0,
-    ShiftJis = 1,
-    Utf8 = 2,
-};
-
-// The code with the most votes; ties go first to EUC-JP, then to UTF-8, then
-// to Shift_JIS, and no votes at all give EUC-JP.
-[[nodiscard]] CodeChoice vote_code_choice(std::int32_t sjis_votes, std::int32_t euc_votes, std::int32_t utf8_votes);
-
-// Votes over the values of `fields`: each is percent-decoded and detected,
-// and a value whose `sure` kind is Shift_JIS, EUC-JP or UTF-8 casts one vote.
-[[nodiscard]] CodeChoice vote_over_fields(const std::vector<FormField>& fields);
 
 // The record one capture run and its listener thread share. The run creates
 // it (through std::make_shared, so the thread can hold it as long as it

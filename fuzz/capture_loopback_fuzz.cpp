@@ -34,6 +34,7 @@
 #include "capture/form_body.h"
 #include "capture/listener.h"
 #include "capture/request_head.h"
+#include "capture/vote.h"
 #include "tests/support/loopback_client.h"
 #include "tests/support/running_capture.h"
 

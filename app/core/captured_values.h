@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "capture/listener.h"
+#include "capture/vote.h"
 
 namespace postori {
 

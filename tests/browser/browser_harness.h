@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "capture/listener.h"
+#include "capture/vote.h"
 
 namespace postori::browser {
 

@@ -102,11 +102,11 @@ void BM_CaptureRun(benchmark::State& state) {
         const bool ended = capture.ended(10s);
         const Clock::time_point thread_ended = Clock::now();
         client.join();
-        if (!ended || !sent || capture.job->head.method != postori::RequestMethod::Post) {
+        if (!ended || !sent || capture.job->result().head.method != postori::RequestMethod::Post) {
             state.SkipWithError("the POST was not captured");
             break;
         }
-        fields = capture.job->fields.size();
+        fields = capture.job->result().fields.size();
         state.SetIterationTime(std::max(std::chrono::duration<double>(thread_ended - last_byte_sent).count(), 0.0));
     }
     state.counters["request_bytes"] = static_cast<double>(request.size());

@@ -146,9 +146,7 @@ struct CapturedForm {
 
     postori::ListenerStarter starter() {
         return [this](std::shared_ptr<postori::CaptureJob> job) -> std::unique_ptr<postori::ListenerThread> {
-            job->head.method = postori::RequestMethod::Post;
-            job->fields = fields;
-            job->code_choice = postori::CodeChoice::Utf8;
+            job->store_result({{postori::RequestMethod::Post, 0, 0}, fields, postori::CodeChoice::Utf8});
             return std::make_unique<Thread>(*this);
         };
     }

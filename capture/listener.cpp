@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -93,7 +92,7 @@ Progress receive(Connection& connection) {
     return Progress::Waiting;
 }
 
-int open_listening_socket(std::int32_t port, std::int32_t& listening_port, int& error) {
+int open_listening_socket(const CaptureRequest& request, std::int32_t& listening_port, int& error) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = errno;
@@ -105,7 +104,7 @@ int open_listening_socket(std::int32_t port, std::int32_t& listening_port, int& 
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu));
+    address.sin_port = htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(request.port) & 0xFFFFu));
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, LISTEN_BACKLOG) != 0) {
         error = errno;
@@ -119,39 +118,42 @@ int open_listening_socket(std::int32_t port, std::int32_t& listening_port, int& 
     return fd;
 }
 
-class Listener {
+}  // namespace
+
+// The listener thread's loop over one job: the only code that reaches the
+// job's private side (its wake-up descriptor and what it tells of its socket).
+class CaptureListener {
 public:
-    explicit Listener(CaptureJob& job) : job_(job) {}
-    ~Listener() {
+    explicit CaptureListener(CaptureJob& job) : job_(job) {}
+    ~CaptureListener() {
         for (Connection& connection : connections_) {
             close_socket(connection.fd);
         }
         close_socket(listen_fd_);
-        job_.listen_socket.store(-1);
+        job_.publish_closed();
     }
-    Listener(const Listener&) = delete;
-    Listener& operator=(const Listener&) = delete;
+    CaptureListener(const CaptureListener&) = delete;
+    CaptureListener& operator=(const CaptureListener&) = delete;
 
     void run() {
         int error = 0;
         std::int32_t listening_port = 0;
-        listen_fd_ = open_listening_socket(job_.port, listening_port, error);
+        listen_fd_ = open_listening_socket(job_.request(), listening_port, error);
         if (listen_fd_ < 0) {
-            job_.setup_error.store(error);
+            job_.publish_setup_error(error);
             return;
         }
-        job_.listen_socket.store(listen_fd_);
-        job_.listening_port.store(listening_port);
+        job_.publish_listening(listen_fd_, listening_port);
 
         std::vector<pollfd> polled;
         while (!job_.cancelled()) {
             polled.clear();
-            polled.push_back({job_.wake_fd, POLLIN, 0});
+            polled.push_back({job_.wake_fd(), POLLIN, 0});
             polled.push_back({listen_fd_, POLLIN, 0});
             for (const Connection& connection : connections_) {
                 polled.push_back({connection.fd, POLLIN, 0});
             }
-            const int timeout = job_.wake_fd >= 0 ? -1 : CANCEL_POLL_MS;
+            const int timeout = job_.wake_fd() >= 0 ? -1 : CANCEL_POLL_MS;
             const int ready = ::poll(polled.data(), static_cast<nfds_t>(polled.size()), timeout);
             if (ready < 0) {
                 if (errno == EINTR) {
@@ -239,15 +241,8 @@ private:
         char* body = connection.buffer.get() + connection.head.head_length;
         std::vector<FormField> fields = collect_fields(body);
         const CodeChoice choice = vote_over_fields(fields);
-
-        // Only a capture that no cancel came before may write the job.
-        CaptureJob::Phase expected = CaptureJob::Phase::Running;
-        if (!job_.phase.compare_exchange_strong(expected, CaptureJob::Phase::Captured)) {
-            return;
-        }
-        job_.head = connection.head;
-        job_.fields = std::move(fields);
-        job_.code_choice = choice;
+        // Stored only when no cancel came first.
+        job_.store_result({connection.head, std::move(fields), choice});
     }
 
     CaptureJob& job_;
@@ -256,33 +251,9 @@ private:
     std::uint64_t tick_ = 0;
 };
 
-}  // namespace
-
-CaptureJob::CaptureJob() : wake_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-
-CaptureJob::~CaptureJob() {
-    if (wake_fd >= 0) {
-        ::close(wake_fd);
-    }
-}
-
-bool CaptureJob::cancel() {
-    Phase expected = Phase::Running;
-    const bool stopped = phase.compare_exchange_strong(expected, Phase::Cancelled);
-    if (stopped && wake_fd >= 0) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = ::write(wake_fd, &one, sizeof one);
-    }
-    return stopped || expected == Phase::Cancelled;
-}
-
-bool CaptureJob::cancelled() const {
-    return phase.load() == Phase::Cancelled;
-}
-
 int capture_thread(std::shared_ptr<CaptureJob> job) {
     if (job && !job->cancelled()) {
-        Listener(*job).run();
+        CaptureListener(*job).run();
     }
     return 0;
 }

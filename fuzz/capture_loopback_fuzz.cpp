@@ -144,13 +144,13 @@ bool same_fields(const std::vector<postori::FormField>& a, const std::vector<pos
                       [](const auto& x, const auto& y) { return x.name == y.name && x.value == y.value; });
 }
 
-// Whether `job` holds a capture of `sender`'s bytes. The listener stops
+// Whether `captured` is a capture of `sender`'s bytes. The listener stops
 // receiving at the first receive after which the request is complete, or at
 // the end of the data; receives end at the sender's send boundaries, which
 // the kernel may merge, so every boundary from the request's completion on is
 // a candidate, and every byte count after it when none of those fits.
-bool captured_from(const postori::CaptureJob& job, const Sender& sender, const postori::RequestHead& head) {
-    if (job.head.head_length != head.head_length || job.head.content_length != head.content_length) {
+bool captured_from(const postori::CaptureResult& captured, const Sender& sender, const postori::RequestHead& head) {
+    if (captured.head.head_length != head.head_length || captured.head.content_length != head.content_length) {
         return false;
     }
     const auto complete = [&](std::size_t length) {
@@ -165,12 +165,12 @@ bool captured_from(const postori::CaptureJob& job, const Sender& sender, const p
     }
     candidates.push_back(sender.sent);
     for (const std::size_t length : candidates) {
-        if (same_fields(job.fields, fields_of(sender.data, length, head.head_length))) {
+        if (same_fields(captured.fields, fields_of(sender.data, length, head.head_length))) {
             return true;
         }
     }
     for (std::size_t length = static_cast<std::size_t>(head.head_length); length <= sender.sent; ++length) {
-        if (complete(length) && same_fields(job.fields, fields_of(sender.data, length, head.head_length))) {
+        if (complete(length) && same_fields(captured.fields, fields_of(sender.data, length, head.head_length))) {
             return true;
         }
     }
@@ -289,6 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     watch_closes(connections, Clock::now() + END_LIMIT);
+    const postori::CaptureResult& captured = job.result();
     for (const auto& connection : connections) {
         if (!connection->closed_by_listener && !connection->broken) {
             fail("a connection was left open after the capture ended");
@@ -296,22 +297,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (!post_sent) {
-        if (job.head.method == postori::RequestMethod::Post || !job.fields.empty()) {
+        if (captured.head.method == postori::RequestMethod::Post || !captured.fields.empty()) {
             fail("a capture without a POST reads as one");
         }
         return 0;
     }
-    if (job.head.method != postori::RequestMethod::Post) {
+    if (captured.head.method != postori::RequestMethod::Post) {
         fail("a POST was sent and none was captured");
     }
     bool matched = false;
     for (std::size_t k = 0; k < sender_count && !matched; ++k) {
-        matched = heads[k].method == postori::RequestMethod::Post && captured_from(job, *connections[k], heads[k]);
+        matched = heads[k].method == postori::RequestMethod::Post && captured_from(captured, *connections[k], heads[k]);
     }
     if (!matched) {
         fail("the captured fields are not those of any POST sent");
     }
-    if (job.code_choice != postori::vote_over_fields(job.fields)) {
+    if (captured.code_choice != postori::vote_over_fields(captured.fields)) {
         fail("the code choice is not the vote over the captured fields");
     }
     return 0;

@@ -40,8 +40,7 @@ RunOutcome run_capture(CaptureRunWindow& window, const ListenerStarter& start) {
 
     // The job is shared with the thread, which keeps it alive for as long as
     // it runs, also when the run has given up waiting after a cancel.
-    auto job = std::make_shared<CaptureJob>();
-    job->port = members.port;
+    auto job = std::make_shared<CaptureJob>(CaptureRequest{members.port});
     std::unique_ptr<ListenerThread> thread;
     try {
         thread = start(job);
@@ -73,14 +72,15 @@ RunOutcome run_capture(CaptureRunWindow& window, const ListenerStarter& start) {
         window.message_box(text::CANCELLED, text::CANCELLED_TITLE, MB_OK | MB_ICONINFORMATION);
         return RunOutcome::Cancelled;
     }
-    if (job->head.method != RequestMethod::Post) {
+    const CaptureResult& captured = job->result();
+    if (captured.head.method != RequestMethod::Post) {
         window.message_box(text::FAILED, text::FAILED_TITLE, MB_OK | MB_ICONEXCLAMATION);
         return RunOutcome::Failed;
     }
 
     window.message_box(text::COMPLETED, text::COMPLETED_TITLE, MB_OK | MB_ICONINFORMATION);
     if (members.auto_detect != 0) {
-        members.code_choice = static_cast<std::int32_t>(job->code_choice);
+        members.code_choice = static_cast<std::int32_t>(captured.code_choice);
     }
     ResultRows& rows = window.result_rows();
     rows.clear_rows();
@@ -88,7 +88,7 @@ RunOutcome run_capture(CaptureRunWindow& window, const ListenerStarter& start) {
     // At most MAX_FIELDS rows of at most MAX_ROW_LINES lines: the top stays
     // far inside an int.
     int top = 0;
-    for (const FormField& field : job->fields) {
+    for (const FormField& field : captured.fields) {
         top += add_field_row(rows, field, members.code_choice, top, pane_width);
     }
     rows.set_scroll_extent(top);

@@ -46,8 +46,7 @@ int run_console_capture(std::int32_t port, std::FILE* out) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    auto job = std::make_shared<CaptureJob>();
-    job->port = port;
+    auto job = std::make_shared<CaptureJob>(CaptureRequest{port});
     std::unique_ptr<CaptureThread> thread;
     try {
         thread = std::make_unique<CaptureThread>(job);
@@ -60,8 +59,8 @@ int run_console_capture(std::int32_t port, std::FILE* out) {
     // events; a cancel then gives the thread 500 ms to end.
     bool announced = false;
     while (!thread->wait_for(std::chrono::milliseconds(5))) {
-        if (!announced && job->listening_port.load() != 0) {
-            std::fprintf(out, "waiting for a form on port %d (Ctrl+C cancels)\n", job->listening_port.load());
+        if (!announced && job->listening_port() != 0) {
+            std::fprintf(out, "waiting for a form on port %d (Ctrl+C cancels)\n", job->listening_port());
             std::fflush(out);
             announced = true;
         }
@@ -76,15 +75,17 @@ int run_console_capture(std::int32_t port, std::FILE* out) {
         std::fprintf(out, "cancelled\n");
         return 1;
     }
-    if (job->head.method != RequestMethod::Post) {
-        const int error = job->setup_error.load();
+    const CaptureResult& captured = job->result();
+    if (captured.head.method != RequestMethod::Post) {
+        const int error = job->setup_error();
         std::fprintf(out, "failed: no form was captured%s%s\n", error != 0 ? ": " : "",
                      error != 0 ? std::strerror(error) : "");
         return 1;
     }
-    std::fprintf(out, "captured %zu fields; code: %s\n", job->fields.size(), code_choice_name(job->code_choice));
-    for (const FormField& field : job->fields) {
-        const std::string value = sjis_to_utf8(value_as_sjis(field.value, job->code_choice));
+    std::fprintf(out, "captured %zu fields; code: %s\n", captured.fields.size(),
+                 code_choice_name(captured.code_choice));
+    for (const FormField& field : captured.fields) {
+        const std::string value = sjis_to_utf8(value_as_sjis(field.value, captured.code_choice));
         std::fprintf(out, "%s\t%s\n", printable(field.name).c_str(), value.c_str());
     }
     return 0;

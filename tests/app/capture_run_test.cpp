@@ -121,9 +121,7 @@ ListenerStarter ended_with(std::function<void(CaptureJob&)> outcome) {
 }
 
 void captured(CaptureJob& job, std::vector<FormField> fields, CodeChoice vote) {
-    job.head.method = RequestMethod::Post;
-    job.fields = std::move(fields);
-    job.code_choice = vote;
+    job.store_result({{RequestMethod::Post, 0, 0}, std::move(fields), vote});
 }
 
 TEST(CaptureRun, CompletedCaptureBuildsOneRowPerFieldInOrder) {
@@ -131,7 +129,7 @@ TEST(CaptureRun, CompletedCaptureBuildsOneRowPerFieldInOrder) {
     int port_seen = 0;
     const RunOutcome outcome =
         run_capture(window, ended_with([&](CaptureJob& job) {
-                        port_seen = job.port;
+                        port_seen = job.request().port;
                         captured(job, {{"%E5%90%8D", "%E5%B1%B1%E7%94%B0"}, {"memo", "a%0D%0Ab%0D%0Ac"}, {"empty", ""}},
                                  CodeChoice::Utf8);
                     }));
@@ -232,8 +230,7 @@ TEST(CaptureRun, ThreadEndingWithoutPostFailsAndChangesNothing) {
     FakeWindow window;
     window.rows.push_back({"old", "row", 1, 0});
     window.controls.code_choice = 2;
-    EXPECT_EQ(run_capture(window, ended_with([](CaptureJob& job) { job.code_choice = CodeChoice::ShiftJis; })),
-              RunOutcome::Failed);
+    EXPECT_EQ(run_capture(window, ended_with([](CaptureJob&) {})), RunOutcome::Failed);
     EXPECT_EQ(window.box_text, text::FAILED);
     EXPECT_EQ(window.box_type, MB_OK | MB_ICONEXCLAMATION);
     EXPECT_EQ(window.steps.back(), "box " + std::string(text::FAILED_TITLE));
@@ -293,8 +290,8 @@ TEST(CaptureRun, RealListenerCapturesAPostedForm) {
     std::shared_ptr<CaptureJob> job;
     std::thread client;
     window.on_dispatch = [&](int) {
-        if (!client.joinable() && job && job->listening_port.load() != 0) {
-            const int port = job->listening_port.load();
+        if (!client.joinable() && job && job->listening_port() != 0) {
+            const int port = job->listening_port();
             client = std::thread([port] {
                 test_support::send_to_loopback(
                     port, test_support::post_request("%E5%90%8D=%E5%B1%B1%E7%94%B0&memo=line1%0D%0Aline2"));

@@ -68,7 +68,7 @@ TEST_P(BrowserPost, FormArrivesWithEveryFieldAndTheRightCode) {
     ASSERT_FALSE(work.path().empty()) << "no temporary directory: " << std::strerror(errno);
     test_support::RunningCapture capture;
     const std::int32_t capture_port = capture.port();
-    ASSERT_NE(capture_port, 0) << std::strerror(capture.job->setup_error.load());
+    ASSERT_NE(capture_port, 0) << std::strerror(capture.job->setup_error());
 
     const std::optional<std::string> page =
         iconv_convert(page_text(page_case, capture_port), page_case.iconv_code, "UTF-8");
@@ -95,29 +95,29 @@ TEST_P(BrowserPost, FormArrivesWithEveryFieldAndTheRightCode) {
                        << served << "browser output:\n"
                        << browser.log_tail();
 
-    const CaptureJob& job = *capture.job;
-    ASSERT_EQ(job.head.method, RequestMethod::Post);
-    EXPECT_STREQ(code_choice_name(job.code_choice), code_choice_name(page_case.code)) << "the vote";
-    std::string captured;
-    for (const FormField& field : job.fields) {
-        captured += "  " + field.name + " = " + field.value + "\n";
+    const CaptureResult& result = capture.job->result();
+    ASSERT_EQ(result.head.method, RequestMethod::Post);
+    EXPECT_STREQ(code_choice_name(result.code_choice), code_choice_name(page_case.code)) << "the vote";
+    std::string listed;
+    for (const FormField& field : result.fields) {
+        listed += "  " + field.name + " = " + field.value + "\n";
     }
-    ASSERT_EQ(job.fields.size(), expected.size()) << "captured fields:\n" << captured;
+    ASSERT_EQ(result.fields.size(), expected.size()) << "captured fields:\n" << listed;
     for (std::size_t k = 0; k < expected.size(); ++k) {
-        const FormField& field = job.fields[k];
+        const FormField& field = result.fields[k];
         SCOPED_TRACE("field " + std::to_string(k) + " (" + std::string(FORM[k].name) + ")");
         EXPECT_EQ(field.name, expected[k].raw_name);
-        const std::string value = value_as_sjis(field.value, job.code_choice);
+        const std::string value = value_as_sjis(field.value, result.code_choice);
         EXPECT_EQ(value, expected[k].sjis_value)
             << "raw " << field.value << "\n got " << shown(value) << "\nwant " << shown(expected[k].sjis_value);
     }
 
     // The cases that are easy to get subtly wrong, spelled out.
-    EXPECT_NE(job.fields[3].value.find("%0D%0A"), std::string::npos) << "the line break of the textarea";
-    EXPECT_EQ(decode_value(job.fields[2].name), iconv_convert(FORM[2].name, page_case.iconv_code, "UTF-8"))
+    EXPECT_NE(result.fields[3].value.find("%0D%0A"), std::string::npos) << "the line break of the textarea";
+    EXPECT_EQ(decode_value(result.fields[2].name), iconv_convert(FORM[2].name, page_case.iconv_code, "UTF-8"))
         << "the Japanese field name in the page's charset";
-    EXPECT_EQ(job.fields[4].value.substr(0, 13), "1%2B1%3D2+%26") << "'+', '=' and '&' in a value";
-    EXPECT_EQ(job.fields[6].value, "") << "the empty field";
+    EXPECT_EQ(result.fields[4].value.substr(0, 13), "1%2B1%3D2+%26") << "'+', '=' and '&' in a value";
+    EXPECT_EQ(result.fields[6].value, "") << "the empty field";
 }
 
 INSTANTIATE_TEST_SUITE_P(Charsets, BrowserPost, testing::ValuesIn(PAGE_CASES),

@@ -51,7 +51,7 @@ public:
 
     std::vector<std::pair<std::string, std::string>> fields() const {
         std::vector<std::pair<std::string, std::string>> out;
-        for (const FormField& field : job->fields) {
+        for (const FormField& field : job->result().fields) {
             out.emplace_back(field.name, field.value);
         }
         return out;
@@ -70,7 +70,7 @@ TEST(CaptureListener, GetIsDroppedThenPostIsCaptured) {
     ASSERT_TRUE(form.send(post_request("a=1&b&=3&d=x=y&name=%E5%B1%B1+%26%3D")));
     ASSERT_TRUE(capture.ended());
     EXPECT_TRUE(form.closed_without_answer());
-    EXPECT_EQ(capture.job->head.method, RequestMethod::Post);
+    EXPECT_EQ(capture.job->result().head.method, RequestMethod::Post);
     EXPECT_THAT(capture.fields(),
                 ElementsAre(Pair("a", "1"), Pair("", "3"), Pair("d", "x=y"), Pair("name", "%E5%B1%B1+%26%3D")));
 }
@@ -157,7 +157,7 @@ TEST(CaptureListener, BodyLengths) {
             form.finish_sending();
         }
         ASSERT_TRUE(capture.ended());
-        EXPECT_EQ(capture.job->head.method, RequestMethod::Post);
+        EXPECT_EQ(capture.job->result().head.method, RequestMethod::Post);
         EXPECT_EQ(capture.fields(), c.fields);
     }
 }
@@ -169,7 +169,7 @@ TEST(CaptureListener, CaptureCarriesTheVoteOverItsFields) {
     Client client(capture.port());
     ASSERT_TRUE(client.send(post_request("a=%8ER%93c%91%BE%98Y&b=%82%A0%82%A2%82%A4&mail=x%40y")));
     ASSERT_TRUE(capture.ended());
-    EXPECT_EQ(capture.job->code_choice, CodeChoice::ShiftJis);
+    EXPECT_EQ(capture.job->result().code_choice, CodeChoice::ShiftJis);
 }
 
 TEST(CaptureListener, OnlyTheFirstThousandPieces) {
@@ -181,8 +181,8 @@ TEST(CaptureListener, OnlyTheFirstThousandPieces) {
     Client form(capture.port());
     ASSERT_TRUE(form.send(post_request(body)));
     ASSERT_TRUE(capture.ended());
-    ASSERT_EQ(capture.job->fields.size(), static_cast<std::size_t>(MAX_FIELDS));
-    EXPECT_EQ(capture.job->fields.back().value, "1000");
+    ASSERT_EQ(capture.job->result().fields.size(), static_cast<std::size_t>(MAX_FIELDS));
+    EXPECT_EQ(capture.job->result().fields.back().value, "1000");
 }
 
 TEST(CaptureListener, BodyOverTheBufferIsCutAtIt) {
@@ -196,7 +196,7 @@ TEST(CaptureListener, BodyOverTheBufferIsCutAtIt) {
     ASSERT_TRUE(capture.ended());
     sender.join();
     ASSERT_THAT(capture.fields(), testing::SizeIs(2));
-    EXPECT_EQ(capture.job->fields[1].value.size(), RECEIVE_BUFFER_SIZE - 1 - head_length - 8);
+    EXPECT_EQ(capture.job->result().fields[1].value.size(), RECEIVE_BUFFER_SIZE - 1 - head_length - 8);
 }
 
 TEST(CaptureListener, PortAboveRangeUsesLow16Bits) {
@@ -217,7 +217,7 @@ TEST(CaptureListener, TwoCapturesInARowOnTheSamePort) {
     std::int32_t port = 0;
     for (int round = 0; round < 2; ++round) {
         Capture capture(port);
-        ASSERT_NE(capture.port(), 0) << "round " << round << ": " << std::strerror(capture.job->setup_error.load());
+        ASSERT_NE(capture.port(), 0) << "round " << round << ": " << std::strerror(capture.job->setup_error());
         port = capture.port();
         Client form(port);
         ASSERT_TRUE(form.send(post_request("round=" + std::to_string(round))));
@@ -230,8 +230,8 @@ TEST(CaptureListener, PortInUseEndsTheThread) {
     Capture first;
     Capture second(first.port());
     EXPECT_TRUE(second.ended());
-    EXPECT_NE(second.job->setup_error.load(), 0);
-    EXPECT_EQ(second.job->head.method, RequestMethod::Get);
+    EXPECT_NE(second.job->setup_error(), 0);
+    EXPECT_EQ(second.job->result().head.method, RequestMethod::Get);
     first.job->cancel();
     EXPECT_TRUE(first.ended());
 }
@@ -239,36 +239,36 @@ TEST(CaptureListener, PortInUseEndsTheThread) {
 // --- cancel ---
 
 TEST(CaptureCancel, BeforeTheThreadStarts) {
-    auto job = std::make_shared<CaptureJob>();
-    job->port = 0;
+    auto job = std::make_shared<CaptureJob>(CaptureRequest{0});
     EXPECT_TRUE(job->cancel());
     CaptureThread thread(job);
     EXPECT_TRUE(thread.wait_for(CANCEL_WAIT));
-    EXPECT_EQ(job->listening_port.load(), 0);
-    EXPECT_EQ(job->head.method, RequestMethod::Get);
+    EXPECT_EQ(job->listening_port(), 0);
+    EXPECT_EQ(job->result().head.method, RequestMethod::Get);
 }
 
 TEST(CaptureCancel, RightAfterStartWhateverTheThreadHasDone) {
     for (int round = 0; round < 50; ++round) {
-        auto job = std::make_shared<CaptureJob>();
-        job->port = 0;
+        auto job = std::make_shared<CaptureJob>(CaptureRequest{0});
         CaptureThread thread(job);
         if (round % 2 == 1) {
             std::this_thread::yield();
         }
         EXPECT_TRUE(job->cancel());
         ASSERT_TRUE(thread.wait_for(CANCEL_WAIT)) << "round " << round;
-        EXPECT_EQ(job->head.method, RequestMethod::Get);
+        EXPECT_EQ(job->result().head.method, RequestMethod::Get);
     }
 }
 
 TEST(CaptureCancel, WhileWaitingForAConnection) {
     Capture capture;
     ASSERT_NE(capture.port(), 0);
+    EXPECT_GE(capture.job->listen_socket(), 0);
     EXPECT_TRUE(capture.job->cancel());
     EXPECT_TRUE(capture.thread->wait_for(CANCEL_WAIT));
-    EXPECT_EQ(capture.job->head.method, RequestMethod::Get);
-    EXPECT_TRUE(capture.job->fields.empty());
+    EXPECT_EQ(capture.job->listen_socket(), -1);
+    EXPECT_EQ(capture.job->result().head.method, RequestMethod::Get);
+    EXPECT_TRUE(capture.job->result().fields.empty());
 }
 
 TEST(CaptureCancel, WhileReceivingClosesTheConnections) {
@@ -280,8 +280,8 @@ TEST(CaptureCancel, WhileReceivingClosesTheConnections) {
     std::this_thread::sleep_for(50ms);  // let the listener take both in
     EXPECT_TRUE(capture.job->cancel());
     EXPECT_TRUE(capture.thread->wait_for(CANCEL_WAIT));
-    EXPECT_EQ(capture.job->head.method, RequestMethod::Get);
-    EXPECT_TRUE(capture.job->fields.empty());
+    EXPECT_EQ(capture.job->result().head.method, RequestMethod::Get);
+    EXPECT_TRUE(capture.job->result().fields.empty());
     EXPECT_TRUE(form.closed_without_answer());
     EXPECT_TRUE(idle.closed_without_answer());
 }
@@ -292,7 +292,7 @@ TEST(CaptureCancel, AfterTheCaptureChangesNothing) {
     ASSERT_TRUE(form.send(post_request("a=1")));
     ASSERT_TRUE(capture.ended());
     EXPECT_FALSE(capture.job->cancel());
-    EXPECT_EQ(capture.job->head.method, RequestMethod::Post);
+    EXPECT_EQ(capture.job->result().head.method, RequestMethod::Post);
 }
 
 TEST(CaptureCancel, JobOutlivesTheRunsReference) {
@@ -300,8 +300,7 @@ TEST(CaptureCancel, JobOutlivesTheRunsReference) {
     // the job alive until it has ended.
     std::weak_ptr<CaptureJob> watched;
     {
-        auto job = std::make_shared<CaptureJob>();
-        job->port = 0;
+        auto job = std::make_shared<CaptureJob>(CaptureRequest{0});
         watched = job;
         CaptureThread thread(job);
         job->cancel();

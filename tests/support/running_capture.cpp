@@ -6,12 +6,11 @@ namespace postori::test_support {
 
 using namespace std::chrono_literals;
 
-RunningCapture::RunningCapture(std::int32_t port) : job(std::make_shared<CaptureJob>()) {
-    job->port = port;
+RunningCapture::RunningCapture(std::int32_t port) : job(std::make_shared<CaptureJob>(CaptureRequest{port})) {
     thread = std::make_unique<CaptureThread>(job);
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (job->listening_port.load() == 0 && job->setup_error.load() == 0 &&
-           std::chrono::steady_clock::now() < deadline && !thread->wait_for(0ms)) {
+    while (job->listening_port() == 0 && job->setup_error() == 0 && std::chrono::steady_clock::now() < deadline &&
+           !thread->wait_for(0ms)) {
         std::this_thread::sleep_for(100us);
     }
 }
@@ -24,7 +23,7 @@ RunningCapture::~RunningCapture() {
 }
 
 std::int32_t RunningCapture::port() const {
-    return job->listening_port.load();
+    return job->listening_port();
 }
 
 bool RunningCapture::ended(std::chrono::milliseconds patience) {

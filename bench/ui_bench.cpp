@@ -67,10 +67,11 @@ double ms_between(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-// Every message box answered with OK at once.
+// Every message box closed at once, every question answered Yes.
 class AnswerOk final : public postori::MessageBoxes {
 public:
-    int show(QWidget*, std::string_view, std::string_view, unsigned) override { return postori::IDOK; }
+    void show(QWidget*, std::string_view, std::string_view, postori::MessageIcon) override {}
+    bool ask(QWidget*, std::string_view, std::string_view) override { return true; }
 };
 
 // What a contact or order form holds; a quarter of the values have line
@@ -166,7 +167,7 @@ std::string timed_run(postori::MainDialog& dialog, CapturedForm& form, std::size
     dialog.on_ok();
     const Clock::time_point ok_returned = Clock::now();
     const postori::ResultPane& pane = dialog.result_pane();
-    if (dialog.last_outcome() != postori::RunOutcome::Completed || pane.name_rows().size() != rows ||
+    if (dialog.last_report().outcome != postori::RunOutcome::Completed || pane.name_rows().size() != rows ||
         pane.value_rows().size() != rows) {
         return "the run did not complete with every row";
     }

@@ -1,11 +1,13 @@
 // Any bytes as a captured form: the first byte picks the code the values are
-// converted by (including "no button checked"), the rest is the body. Every
-// field becomes a row as the capture run builds it; each row must have 1 to
-// 4 lines by its carriage returns, its name as received, and the rows must
-// follow one another without gaps.
+// converted from (including none: no button checked), the rest is the body.
+// Every field becomes a row as a completed capture shows it; each row must
+// have 1 to 4 lines by its carriage returns, its name as received, the rows
+// must follow one another without gaps, and the scroll extent must be their
+// total height.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,13 +26,14 @@ public:
         int top;
     };
     std::vector<Row> rows;
+    std::int64_t extent = -1;
 
     void clear_rows() override { rows.clear(); }
     int client_width() const override { return 442; }
     void add_row(std::string_view name, std::string_view value, int lines, int top, int) override {
         rows.push_back({std::string(name), std::string(value), lines, top});
     }
-    void set_scroll_extent(std::int64_t) override {}
+    void set_scroll_extent(std::int64_t total_height) override { extent = total_height; }
 };
 
 }  // namespace
@@ -39,15 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    const std::int32_t code_choice = data[0] % 4 - 1;
+    const int pick = data[0] % 4;
+    const std::optional<postori::CodeChoice> code =
+        pick == 0 ? std::nullopt : std::optional(static_cast<postori::CodeChoice>(pick - 1));
     std::string body(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::vector<postori::FormField> fields = postori::collect_fields(body.data());
 
     RecordedRows rows;
-    int top = 0;
-    for (const postori::FormField& field : fields) {
-        top += postori::add_field_row(rows, field, code_choice, top, rows.client_width());
-    }
+    postori::show_fields(rows, fields, code);
     if (rows.rows.size() != fields.size()) {
         std::abort();
     }
@@ -67,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         expected_top += row.lines * postori::LINE_HEIGHT;
     }
-    if (top != expected_top) {
+    if (rows.extent != expected_top) {
         std::abort();
     }
     return 0;

@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "app/core/captured_values.h"
-#include "app/core/resources.h"
 #include "app/core/result_layout.h"
 #include "capture/form_body.h"
 
@@ -21,79 +20,78 @@ private:
     CaptureThread thread_;
 };
 
+RunReport reported(CaptureRunHost& host, RunReport report) {
+    host.report(report);
+    return report;
+}
+
 }  // namespace
 
 std::unique_ptr<ListenerThread> start_capture_thread(std::shared_ptr<CaptureJob> job) {
     return std::make_unique<CaptureThreadHandle>(std::move(job));
 }
 
-int add_field_row(ResultRows& rows, const FormField& field, std::int32_t code_choice, int top, int pane_width) {
-    const std::string value = value_as_sjis(field.value, static_cast<CodeChoice>(code_choice));
+int add_field_row(ResultRows& rows, const FormField& field, std::optional<CodeChoice> code, int top, int pane_width) {
+    const std::string value = code ? value_as_sjis(field.value, *code) : decode_value(field.value);
     const int lines = row_line_count(count_char(value.c_str(), '\r'));
     rows.add_row(field.name, value, lines, top, pane_width);
     return lines * LINE_HEIGHT;
 }
 
-RunOutcome run_capture(CaptureRunWindow& window, const ListenerStarter& start) {
-    MainSettings& members = window.members();
-    window.update_data(true);
-
-    // The job is shared with the thread, which keeps it alive for as long as
-    // it runs, also when the run has given up waiting after a cancel.
-    auto job = std::make_shared<CaptureJob>(CaptureRequest{members.port});
-    std::unique_ptr<ListenerThread> thread;
-    try {
-        thread = start(job);
-    } catch (const std::system_error&) {
-        thread = nullptr;
-    }
-    if (!thread) {
-        window.message_box(text::FAILED, text::FAILED_TITLE, MB_OK | MB_ICONEXCLAMATION);
-        return RunOutcome::Failed;
-    }
-
-    window.show_waiting_dialog();
-    window.enable_window(false);
-    while (!window.waiting_cancelled()) {
-        if (thread->wait_for(WAIT_SLICE_MS)) {
-            break;
-        }
-        window.dispatch_pending();
-    }
-    window.enable_window(true);
-    const bool cancelled = window.waiting_cancelled();
-    window.destroy_waiting_dialog();
-
-    if (cancelled) {
-        // Closes the listening socket and every connection; the thread ends
-        // at its next wake, and a capture it was writing is left to it.
-        job->cancel();
-        thread->wait_for(CANCEL_WAIT_MS);
-        window.message_box(text::CANCELLED, text::CANCELLED_TITLE, MB_OK | MB_ICONINFORMATION);
-        return RunOutcome::Cancelled;
-    }
-    const CaptureResult& captured = job->result();
-    if (captured.head.method != RequestMethod::Post) {
-        window.message_box(text::FAILED, text::FAILED_TITLE, MB_OK | MB_ICONEXCLAMATION);
-        return RunOutcome::Failed;
-    }
-
-    window.message_box(text::COMPLETED, text::COMPLETED_TITLE, MB_OK | MB_ICONINFORMATION);
-    if (members.auto_detect != 0) {
-        members.code_choice = static_cast<std::int32_t>(captured.code_choice);
-    }
-    ResultRows& rows = window.result_rows();
+void show_fields(ResultRows& rows, const std::vector<FormField>& fields, std::optional<CodeChoice> code) {
     rows.clear_rows();
     const int pane_width = rows.client_width();
     // At most MAX_FIELDS rows of at most MAX_ROW_LINES lines: the top stays
     // far inside an int.
     int top = 0;
-    for (const FormField& field : captured.fields) {
-        top += add_field_row(rows, field, members.code_choice, top, pane_width);
+    for (const FormField& field : fields) {
+        top += add_field_row(rows, field, code, top, pane_width);
     }
     rows.set_scroll_extent(top);
-    window.update_data(false);
-    return RunOutcome::Completed;
+}
+
+RunReport run_capture(CaptureRunHost& host, const ListenerStarter& start) {
+    const MainSettings settings = host.read_settings();
+
+    // The job is shared with the thread, which keeps it alive for as long as
+    // it runs, also when the run has given up waiting after a cancel.
+    auto job = std::make_shared<CaptureJob>(CaptureRequest{settings.port});
+    std::unique_ptr<ListenerThread> thread;
+    int start_error = 0;
+    try {
+        thread = start(job);
+    } catch (const std::system_error& error) {
+        start_error = error.code().value();
+    }
+    if (!thread) {
+        return reported(host, {RunOutcome::Failed, RunFailure::NoThread, start_error});
+    }
+
+    host.wait_begun(*job);
+    while (!host.cancel_requested()) {
+        if (thread->wait_for(WAIT_SLICE_MS)) {
+            break;
+        }
+        host.dispatch_pending();
+    }
+    const bool cancelled = host.cancel_requested();
+    host.wait_ended();
+
+    if (cancelled) {
+        // Closes the listening socket and every connection; the thread ends
+        // at its next wake, and a capture it was storing is left to it.
+        job->cancel();
+        thread->wait_for(CANCEL_WAIT_MS);
+        return reported(host, {RunOutcome::Cancelled});
+    }
+    const CaptureResult& captured = job->result();
+    if (captured.head.method != RequestMethod::Post) {
+        const int error = job->setup_error();
+        return reported(host, {RunOutcome::Failed, error != 0 ? RunFailure::CannotListen : RunFailure::NoPost, error});
+    }
+    const RunReport completed = reported(host, {RunOutcome::Completed});
+    host.show_capture(captured, settings.auto_detect ? std::optional(captured.code_choice) : settings.code_choice);
+    return completed;
 }
 
 }  // namespace postori

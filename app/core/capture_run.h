@@ -1,15 +1,18 @@
 // The capture run: what the start button does, from reading the settings to
-// the rows of the result view. It runs on the UI thread and keeps the
-// windows alive while the listener thread waits for a form; everything it
-// needs of the windows goes through CaptureRunWindow, so the run itself is
-// plain code that tests drive without any window.
+// showing the captured form. It runs on its host's thread and keeps the host
+// alive while the listener thread waits for a form. Everything it needs of
+// the host goes through CaptureRunHost, in the program's own terms (wait,
+// cancel, report an outcome, show a capture), so the same run serves the main
+// window, a console tool and the tests.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "capture/listener.h"
 
@@ -20,16 +23,87 @@ inline constexpr std::chrono::milliseconds WAIT_SLICE_MS{5};
 // Longest wait for the listener thread after a cancel.
 inline constexpr std::chrono::milliseconds CANCEL_WAIT_MS{500};
 
-// The main window's settings, as its members hold them.
+// The settings a run starts from, as the main window's members hold them.
 struct MainSettings {
     std::int32_t port = DEFAULT_PORT;
-    // The index of the checked code button (a CodeChoice), -1 when none is.
-    std::int32_t code_choice = static_cast<std::int32_t>(CodeChoice::EucJp);
-    // Automatic recognition: 1 checked, 0 unchecked.
-    std::int32_t auto_detect = 1;
+    // The code the values are converted from; none when no code button is
+    // checked (the values are then shown as they came).
+    std::optional<CodeChoice> code_choice = CodeChoice::EucJp;
+    // Automatic recognition: the vote's code is used instead, and shown.
+    bool auto_detect = true;
 };
 
-// The result view as the run uses it.
+// How a run ended.
+enum class RunOutcome {
+    Completed,  // a "POST" was captured and shown
+    Cancelled,  // the user cancelled; what was shown stays
+    Failed,     // no "POST" was captured; what was shown stays
+};
+
+// Why a run failed.
+enum class RunFailure {
+    None,          // it did not fail
+    NoThread,      // no listener thread could be started
+    CannotListen,  // the listening socket could not be set up (a port in use...)
+    NoPost,        // the listener thread ended without a "POST"
+};
+
+// What a run reports: exactly one per run.
+struct RunReport {
+    RunOutcome outcome = RunOutcome::Failed;
+    RunFailure failure = RunFailure::None;
+    // The errno value behind NoThread or CannotListen when it is known, else 0.
+    int error = 0;
+};
+
+// What a run needs of its host: the main window, or a console.
+class CaptureRunHost {
+public:
+    virtual ~CaptureRunHost() = default;
+    // The settings the run starts from (the window reads its controls).
+    [[nodiscard]] virtual MainSettings read_settings() = 0;
+    // The listener thread of `job` has started: the wait begins (the window
+    // shows its waiting dialog and disables itself).
+    virtual void wait_begun(const CaptureJob& job) = 0;
+    // True once the user has asked to end the wait; asked before every pass.
+    [[nodiscard]] virtual bool cancel_requested() = 0;
+    // Between two waits of WAIT_SLICE_MS: handles what is pending for the
+    // host (input, painting) without waiting for more.
+    virtual void dispatch_pending() = 0;
+    // The wait is over (the window enables itself again and destroys the
+    // waiting dialog).
+    virtual void wait_ended() = 0;
+    // Tells the user how the run ended (the window: one message box).
+    virtual void report(const RunReport& report) = 0;
+    // After the report of a completed run: shows the captured form, its
+    // values converted from `code` (the vote's with automatic recognition,
+    // else the settings' choice), and `code` as the choice made.
+    virtual void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) = 0;
+};
+
+// A started listener thread, as the run waits on it.
+class ListenerThread {
+public:
+    virtual ~ListenerThread() = default;
+    // Waits at most `timeout` for the thread to end; true when it has.
+    virtual bool wait_for(std::chrono::milliseconds timeout) = 0;
+};
+
+// Starts the listener thread for `job`; throws std::system_error (or returns
+// nullptr) when no thread can be started.
+using ListenerStarter = std::function<std::unique_ptr<ListenerThread>(std::shared_ptr<CaptureJob>)>;
+
+// The real one: capture_thread on a thread of its own.
+[[nodiscard]] std::unique_ptr<ListenerThread> start_capture_thread(std::shared_ptr<CaptureJob> job);
+
+// One whole capture run: reads the settings, starts the listener thread on
+// the settings' port, waits in slices of WAIT_SLICE_MS handling the host's
+// events between them until the thread ends or the user cancels (a cancel
+// gives the thread CANCEL_WAIT_MS to end), reports the outcome, and for a
+// captured "POST" has the host show it. Returns what it reported.
+RunReport run_capture(CaptureRunHost& host, const ListenerStarter& start = start_capture_thread);
+
+// The result view as a run's host fills it.
 class ResultRows {
 public:
     virtual ~ResultRows() = default;
@@ -44,57 +118,15 @@ public:
     virtual void set_scroll_extent(std::int64_t total_height) = 0;
 };
 
-// The main window as the run uses it.
-class CaptureRunWindow {
-public:
-    virtual ~CaptureRunWindow() = default;
-    [[nodiscard]] virtual MainSettings& members() = 0;
-    // Exchanges the members with the controls: from the controls when
-    // `from_controls`, else towards them.
-    virtual void update_data(bool from_controls) = 0;
-    // Creates and shows the modeless waiting dialog.
-    virtual void show_waiting_dialog() = 0;
-    // True once the user has cancelled in the waiting dialog.
-    [[nodiscard]] virtual bool waiting_cancelled() = 0;
-    virtual void destroy_waiting_dialog() = 0;
-    virtual void enable_window(bool enable) = 0;
-    // Handles what input and painting is pending for the program's windows,
-    // without waiting for more.
-    virtual void dispatch_pending() = 0;
-    // Shows a message box owned by the main window (texts in Shift_JIS,
-    // `type` of MB_* values) and returns the button pressed (IDOK, IDYES...).
-    virtual int message_box(std::string_view text, std::string_view title, unsigned type) = 0;
-    [[nodiscard]] virtual ResultRows& result_rows() = 0;
-};
-
-// A started listener thread, as the run waits on it.
-class ListenerThread {
-public:
-    virtual ~ListenerThread() = default;
-    // Waits at most `timeout` for the thread to end; true when it has.
-    virtual bool wait_for(std::chrono::milliseconds timeout) = 0;
-};
-
-// Starts the listener thread for `job`; throws std::system_error when no
-// thread can be started.
-using ListenerStarter = std::function<std::unique_ptr<ListenerThread>(std::shared_ptr<CaptureJob>)>;
-
-// The real one: capture_thread on a thread of its own.
-[[nodiscard]] std::unique_ptr<ListenerThread> start_capture_thread(std::shared_ptr<CaptureJob> job);
-
-enum class RunOutcome {
-    Completed,  // a "POST" was captured and its rows are shown
-    Cancelled,  // the user cancelled; rows and settings unchanged
-    Failed,     // the thread ended without a "POST", or could not start
-};
-
-// One whole capture run. Returns after its one message box.
-RunOutcome run_capture(CaptureRunWindow& window, const ListenerStarter& start = start_capture_thread);
+// Rebuilds the result view for `fields`: clears it, lays out one row per
+// field in order for the pane's width (measured once), each value converted
+// from `code`, and sets the scroll range for the rows' total height.
+void show_fields(ResultRows& rows, const std::vector<FormField>& fields, std::optional<CodeChoice> code);
 
 // Lays out one captured field as a row at `top` and returns the row's height:
 // the value percent-decoded (up to a decoded zero byte) and converted to
-// Shift_JIS by `code_choice` (EUC-JP and UTF-8 converted, anything else as
-// is), its line count from its carriage returns, the name exactly as received.
-int add_field_row(ResultRows& rows, const FormField& field, std::int32_t code_choice, int top, int pane_width);
+// Shift_JIS from `code` (no code: the decoded bytes as they are), its line
+// count from its carriage returns, the name exactly as received.
+int add_field_row(ResultRows& rows, const FormField& field, std::optional<CodeChoice> code, int top, int pane_width);
 
 }  // namespace postori

@@ -2,13 +2,11 @@
 
 #include <csignal>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 
+#include "app/core/capture_run.h"
 #include "app/core/captured_values.h"
-#include "capture/listener.h"
 #include "codec/display.h"
 
 namespace postori {
@@ -37,58 +35,81 @@ std::string printable(std::string_view bytes) {
     return out;
 }
 
+// The terminal as the run's host: the wait is a line with the port, SIGINT
+// and SIGTERM cancel it, the outcome and the fields are printed.
+class ConsoleHost final : public CaptureRunHost {
+public:
+    ConsoleHost(std::int32_t port, std::FILE* out) : port_(port), out_(out) {
+        interrupted = 0;
+        struct sigaction action {};
+        action.sa_handler = on_interrupt;
+        sigaction(SIGINT, &action, &previous_int_);
+        sigaction(SIGTERM, &action, &previous_term_);
+    }
+    ~ConsoleHost() override {
+        sigaction(SIGINT, &previous_int_, nullptr);
+        sigaction(SIGTERM, &previous_term_, nullptr);
+    }
+    ConsoleHost(const ConsoleHost&) = delete;
+    ConsoleHost& operator=(const ConsoleHost&) = delete;
+
+    // The vote decides the code, as with automatic recognition.
+    MainSettings read_settings() override { return {port_, std::nullopt, true}; }
+
+    void wait_begun(const CaptureJob& job) override { job_ = &job; }
+
+    bool cancel_requested() override { return interrupted != 0; }
+
+    // Says where it waits once the listener is up.
+    void dispatch_pending() override {
+        if (!announced_ && job_ != nullptr && job_->listening_port() != 0) {
+            std::fprintf(out_, "waiting for a form on port %d (Ctrl+C cancels)\n", job_->listening_port());
+            std::fflush(out_);
+            announced_ = true;
+        }
+    }
+
+    void wait_ended() override { job_ = nullptr; }
+
+    void report(const RunReport& report) override {
+        switch (report.outcome) {
+            case RunOutcome::Completed:
+                break;  // the capture itself follows
+            case RunOutcome::Cancelled:
+                std::fprintf(out_, "cancelled\n");
+                break;
+            case RunOutcome::Failed:
+                std::fprintf(out_, "failed: %s%s%s\n",
+                             report.failure == RunFailure::NoThread ? "no listener thread could be started"
+                                                                    : "no form was captured",
+                             report.error != 0 ? ": " : "", report.error != 0 ? std::strerror(report.error) : "");
+                break;
+        }
+    }
+
+    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) override {
+        const CodeChoice used = code.value_or(result.code_choice);
+        std::fprintf(out_, "captured %zu fields; code: %s\n", result.fields.size(), code_choice_name(used));
+        for (const FormField& field : result.fields) {
+            const std::string value = sjis_to_utf8(value_as_sjis(field.value, used));
+            std::fprintf(out_, "%s\t%s\n", printable(field.name).c_str(), value.c_str());
+        }
+    }
+
+private:
+    std::int32_t port_;
+    std::FILE* out_;
+    const CaptureJob* job_ = nullptr;
+    bool announced_ = false;
+    struct sigaction previous_int_ {};
+    struct sigaction previous_term_ {};
+};
+
 }  // namespace
 
 int run_console_capture(std::int32_t port, std::FILE* out) {
-    interrupted = 0;
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-
-    auto job = std::make_shared<CaptureJob>(CaptureRequest{port});
-    std::unique_ptr<CaptureThread> thread;
-    try {
-        thread = std::make_unique<CaptureThread>(job);
-    } catch (const std::system_error& error) {
-        std::fprintf(out, "failed: no listener thread could be started (%s)\n", error.what());
-        return 1;
-    }
-
-    // The run waits in slices of 5 ms, as the window's run does between its
-    // events; a cancel then gives the thread 500 ms to end.
-    bool announced = false;
-    while (!thread->wait_for(std::chrono::milliseconds(5))) {
-        if (!announced && job->listening_port() != 0) {
-            std::fprintf(out, "waiting for a form on port %d (Ctrl+C cancels)\n", job->listening_port());
-            std::fflush(out);
-            announced = true;
-        }
-        if (interrupted != 0) {
-            job->cancel();
-            thread->wait_for(std::chrono::milliseconds(500));
-            break;
-        }
-    }
-
-    if (job->cancelled()) {
-        std::fprintf(out, "cancelled\n");
-        return 1;
-    }
-    const CaptureResult& captured = job->result();
-    if (captured.head.method != RequestMethod::Post) {
-        const int error = job->setup_error();
-        std::fprintf(out, "failed: no form was captured%s%s\n", error != 0 ? ": " : "",
-                     error != 0 ? std::strerror(error) : "");
-        return 1;
-    }
-    std::fprintf(out, "captured %zu fields; code: %s\n", captured.fields.size(),
-                 code_choice_name(captured.code_choice));
-    for (const FormField& field : captured.fields) {
-        const std::string value = sjis_to_utf8(value_as_sjis(field.value, captured.code_choice));
-        std::fprintf(out, "%s\t%s\n", printable(field.name).c_str(), value.c_str());
-    }
-    return 0;
+    ConsoleHost host(port, out);
+    return run_capture(host).outcome == RunOutcome::Completed ? 0 : 1;
 }
 
 }  // namespace postori

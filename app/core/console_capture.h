@@ -1,5 +1,6 @@
-// One capture from the network to the terminal, for as long as there is no
-// window: listen, wait for a form (Ctrl+C cancels), print what came.
+// One capture from the network to the terminal, for the developer's tool
+// beside the window: the window's own capture run with the terminal as its
+// host (listen, wait for a form, Ctrl+C cancels, print what came).
 #pragma once
 
 #include <cstdint>

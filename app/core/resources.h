@@ -30,22 +30,8 @@ inline constexpr int IDC_AUTO_DETECT = 1006;
 inline constexpr int IDC_RESULT_SCROLL = 1007;
 inline constexpr int IDC_VERSION = 1015;
 
-// Window-menu commands: the version item, and the window system's own
-// minimise and close.
+// The window menu's command of the version item.
 inline constexpr unsigned ID_VERSION_MENU = 0x0010;
-inline constexpr unsigned SC_MINIMIZE = 0xF020;
-inline constexpr unsigned SC_CLOSE = 0xF060;
-
-// Message-box types and answers.
-inline constexpr unsigned MB_OK = 0x00;
-inline constexpr unsigned MB_YESNO = 0x04;
-inline constexpr unsigned MB_ICONQUESTION = 0x20;
-inline constexpr unsigned MB_ICONEXCLAMATION = 0x30;
-inline constexpr unsigned MB_ICONINFORMATION = 0x40;
-inline constexpr unsigned MB_TYPEMASK = 0x0F;
-inline constexpr unsigned MB_ICONMASK = 0xF0;
-inline constexpr int IDYES = 6;
-inline constexpr int IDNO = 7;
 
 // What a control is. Each kind carries the look and behaviour the window
 // layer gives it; its styles below add what varies between controls.

@@ -10,11 +10,36 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QWindow>
+#include <iterator>
 
 #include "app/ui/platform.h"
 #include "app/ui/result_pane.h"
 
 namespace postori {
+namespace {
+
+// The code buttons in their group's order, and the code each stands for.
+constexpr CodeChoice CODE_BUTTONS[] = {CodeChoice::EucJp, CodeChoice::ShiftJis, CodeChoice::Utf8};
+
+// The index of the code button of `code` in the group starting at IDC_EUC
+// (-1: none checked).
+std::int32_t code_button_index(std::optional<CodeChoice> code) {
+    for (std::int32_t index = 0; index < static_cast<std::int32_t>(std::size(CODE_BUTTONS)); ++index) {
+        if (code == CODE_BUTTONS[index]) {
+            return index;
+        }
+    }
+    return -1;
+}
+
+std::optional<CodeChoice> code_of_button(std::int32_t index) {
+    if (index < 0 || index >= static_cast<std::int32_t>(std::size(CODE_BUTTONS))) {
+        return std::nullopt;
+    }
+    return CODE_BUTTONS[index];
+}
+
+}  // namespace
 
 VersionDialog::VersionDialog(QWidget* owner) : TemplateDialog(IDD_VERSION, owner) {
     setWindowIcon(main_icon());
@@ -77,7 +102,9 @@ void MainDialog::update_data(bool from_controls) {
         result_pane_->attach_scroll_bar(result_scroll_);
     }
     ddx_text(IDC_PORT, members_.port, from_controls);
-    ddx_radio(IDC_EUC, members_.code_choice, from_controls);
+    std::int32_t code_button = code_button_index(members_.code_choice);
+    ddx_radio(IDC_EUC, code_button, from_controls);
+    members_.code_choice = code_of_button(code_button);
     ddx_check(IDC_AUTO_DETECT, members_.auto_detect, from_controls);
 }
 
@@ -86,7 +113,7 @@ void MainDialog::on_ok() {
         return;
     }
     capturing_ = true;
-    last_outcome_ = run_capture(*this, start_);
+    last_report_ = run_capture(*this, start_);
     capturing_ = false;
 }
 
@@ -95,7 +122,7 @@ void MainDialog::on_cancel() {
     if (capturing_) {
         return;
     }
-    if (postori::message_box(this, text::EXIT_QUESTION, text::EXIT_TITLE, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    if (ask_yes_no(this, text::EXIT_QUESTION, text::EXIT_TITLE)) {
         TemplateDialog::on_cancel();
     }
 }
@@ -126,7 +153,12 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
     TemplateDialog::contextMenuEvent(event);
 }
 
-void MainDialog::show_waiting_dialog() {
+MainSettings MainDialog::read_settings() {
+    update_data(true);
+    return members_;
+}
+
+void MainDialog::wait_begun(const CaptureJob&) {
     // A window of its own, so disabling the main window leaves it working;
     // kept above the main window and centred on the screen the main window
     // is on.
@@ -143,31 +175,41 @@ void MainDialog::show_waiting_dialog() {
     waiting_->show();
     waiting_->raise();
     waiting_->activateWindow();
+    setEnabled(false);
 }
 
-bool MainDialog::waiting_cancelled() {
+bool MainDialog::cancel_requested() {
     return waiting_ != nullptr && waiting_->cancelled();
-}
-
-void MainDialog::destroy_waiting_dialog() {
-    waiting_.reset();
-    activateWindow();
-}
-
-void MainDialog::enable_window(bool enable) {
-    setEnabled(enable);
 }
 
 void MainDialog::dispatch_pending() {
     QApplication::processEvents(QEventLoop::AllEvents);
 }
 
-int MainDialog::message_box(std::string_view text, std::string_view title, unsigned type) {
-    return postori::message_box(this, text, title, type);
+void MainDialog::wait_ended() {
+    setEnabled(true);
+    waiting_.reset();
+    activateWindow();
 }
 
-ResultRows& MainDialog::result_rows() {
-    return *result_pane_;
+void MainDialog::report(const RunReport& report) {
+    switch (report.outcome) {
+        case RunOutcome::Completed:
+            show_message(this, text::COMPLETED, text::COMPLETED_TITLE, MessageIcon::Information);
+            break;
+        case RunOutcome::Cancelled:
+            show_message(this, text::CANCELLED, text::CANCELLED_TITLE, MessageIcon::Information);
+            break;
+        case RunOutcome::Failed:
+            show_message(this, text::FAILED, text::FAILED_TITLE, MessageIcon::Warning);
+            break;
+    }
+}
+
+void MainDialog::show_capture(const CaptureResult& result, std::optional<CodeChoice> code) {
+    members_.code_choice = code;
+    show_fields(*result_pane_, result.fields, code);
+    update_data(false);
 }
 
 }  // namespace postori

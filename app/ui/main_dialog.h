@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <memory>
+#include <optional>
 
 #include "app/core/capture_run.h"
 #include "app/ui/template_dialog.h"
@@ -14,6 +15,11 @@ class QScrollBar;
 namespace postori {
 
 class ResultPane;
+
+// The window menu's commands besides the version item: the window system's
+// own minimise and close.
+inline constexpr unsigned SC_MINIMIZE = 0xF020;
+inline constexpr unsigned SC_CLOSE = 0xF060;
 
 // The version box: the icon, the program's name and version, and OK.
 class VersionDialog final : public TemplateDialog {
@@ -33,7 +39,7 @@ private:
     std::int32_t cancelled_ = 0;
 };
 
-class MainDialog final : public TemplateDialog, private CaptureRunWindow {
+class MainDialog final : public TemplateDialog, private CaptureRunHost {
 public:
     // `start` starts the listener thread of each capture (tests put in their
     // own).
@@ -41,8 +47,10 @@ public:
     ~MainDialog() override;
 
     // The members the controls exchange with.
-    [[nodiscard]] MainSettings& members() override { return members_; }
-    void update_data(bool from_controls) override;
+    [[nodiscard]] MainSettings& members() { return members_; }
+    // Exchanges the members with the controls: from the controls when
+    // `from_controls`, else towards them.
+    void update_data(bool from_controls);
 
     // The capture run.
     void on_ok() override;
@@ -59,8 +67,8 @@ public:
     [[nodiscard]] QMenu& system_menu() const { return *system_menu_; }
     [[nodiscard]] WaitingDialog* waiting_dialog() const { return waiting_.get(); }
     [[nodiscard]] bool capturing() const { return capturing_; }
-    // The outcome of the last capture run.
-    [[nodiscard]] RunOutcome last_outcome() const { return last_outcome_; }
+    // What the last capture run reported.
+    [[nodiscard]] const RunReport& last_report() const { return last_report_; }
 
     void show_version_box();
 
@@ -70,14 +78,14 @@ protected:
 private:
     void on_init_dialog();
 
-    // What the capture run needs of the window.
-    void show_waiting_dialog() override;
-    [[nodiscard]] bool waiting_cancelled() override;
-    void destroy_waiting_dialog() override;
-    void enable_window(bool enable) override;
+    // The window as the capture run's host.
+    [[nodiscard]] MainSettings read_settings() override;
+    void wait_begun(const CaptureJob& job) override;
+    [[nodiscard]] bool cancel_requested() override;
     void dispatch_pending() override;
-    int message_box(std::string_view text, std::string_view title, unsigned type) override;
-    [[nodiscard]] ResultRows& result_rows() override;
+    void wait_ended() override;
+    void report(const RunReport& report) override;
+    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) override;
 
     ListenerStarter start_;
     ResultPane* result_pane_ = nullptr;
@@ -87,7 +95,7 @@ private:
     QMenu* system_menu_ = nullptr;
     std::unique_ptr<WaitingDialog> waiting_;
     bool capturing_ = false;
-    RunOutcome last_outcome_ = RunOutcome::Failed;
+    RunReport last_report_;
 };
 
 }  // namespace postori

@@ -19,34 +19,30 @@ namespace {
 
 class QtMessageBoxes final : public MessageBoxes {
 public:
-    int show(QWidget* owner, std::string_view text, std::string_view title, unsigned type) override {
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        switch (type & MB_ICONMASK) {
-            case MB_ICONQUESTION:
-                icon = QMessageBox::Question;
-                break;
-            case MB_ICONEXCLAMATION:
-                icon = QMessageBox::Warning;
-                break;
-            case MB_ICONINFORMATION:
-                icon = QMessageBox::Information;
-                break;
-            default:
-                break;
+    void show(QWidget* owner, std::string_view text, std::string_view title, MessageIcon icon) override {
+        QMessageBox box(qt_icon(icon), window_text(title), window_text(text), QMessageBox::Ok, owner);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+    }
+
+    bool ask(QWidget* owner, std::string_view text, std::string_view title) override {
+        QMessageBox box(QMessageBox::Question, window_text(title), window_text(text),
+                        QMessageBox::Yes | QMessageBox::No, owner);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes;
+    }
+
+private:
+    static QMessageBox::Icon qt_icon(MessageIcon icon) {
+        switch (icon) {
+            case MessageIcon::Information:
+                return QMessageBox::Information;
+            case MessageIcon::Warning:
+                return QMessageBox::Warning;
+            case MessageIcon::Question:
+                return QMessageBox::Question;
         }
-        const bool yes_no = (type & MB_TYPEMASK) == MB_YESNO;
-        const QMessageBox::StandardButtons buttons =
-            yes_no ? QMessageBox::Yes | QMessageBox::No : QMessageBox::StandardButtons(QMessageBox::Ok);
-        QMessageBox box(icon, window_text(title), window_text(text), buttons, owner);
-        box.setDefaultButton(yes_no ? QMessageBox::Yes : QMessageBox::Ok);
-        switch (box.exec()) {
-            case QMessageBox::Yes:
-                return IDYES;
-            case QMessageBox::No:
-                return IDNO;
-            default:
-                return IDOK;
-        }
+        return QMessageBox::NoIcon;
     }
 };
 
@@ -162,8 +158,12 @@ QIcon main_icon() {
     return icon;
 }
 
-int message_box(QWidget* owner, std::string_view text, std::string_view title, unsigned type) {
-    return current_message_boxes->show(owner, text, title, type);
+void show_message(QWidget* owner, std::string_view text, std::string_view title, MessageIcon icon) {
+    current_message_boxes->show(owner, text, title, icon);
+}
+
+bool ask_yes_no(QWidget* owner, std::string_view text, std::string_view title) {
+    return current_message_boxes->ask(owner, text, title);
 }
 
 MessageBoxes* set_message_boxes(MessageBoxes* boxes) {

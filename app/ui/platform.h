@@ -38,19 +38,32 @@ bool install_translations(QApplication& app);
 [[nodiscard]] QIcon main_icon();
 [[nodiscard]] QPixmap draw_main_icon(int size);
 
-// Message boxes. Every one the program shows goes through message_box(), so
-// tests can answer them without a window.
+// The icon of a message box.
+enum class MessageIcon {
+    Information,
+    Warning,
+    Question,
+};
+
+// Message boxes. Every one the program shows goes through show_message() or
+// ask_yes_no(), so tests can answer them without a window.
 class MessageBoxes {
 public:
     virtual ~MessageBoxes() = default;
-    // Shows `text` with `title` (both Shift_JIS), the buttons and icon of
-    // `type` (MB_* values), owned by `owner`; returns the button pressed.
-    virtual int show(QWidget* owner, std::string_view text, std::string_view title, unsigned type) = 0;
+    // Shows `text` with `title` (both Shift_JIS), `icon` and an OK button,
+    // owned by `owner`; returns once it is closed.
+    virtual void show(QWidget* owner, std::string_view text, std::string_view title, MessageIcon icon) = 0;
+    // Asks the question `text` with `title` (both Shift_JIS), the question
+    // icon and the buttons Yes (the default) and No; true for Yes.
+    virtual bool ask(QWidget* owner, std::string_view text, std::string_view title) = 0;
 };
 
 // Shows a message box through the installed MessageBoxes (Qt's own by
 // default).
-int message_box(QWidget* owner, std::string_view text, std::string_view title, unsigned type);
+void show_message(QWidget* owner, std::string_view text, std::string_view title, MessageIcon icon);
+
+// Asks a yes/no question through the installed MessageBoxes; true for Yes.
+bool ask_yes_no(QWidget* owner, std::string_view text, std::string_view title);
 
 // Installs `boxes` in place of Qt's message boxes; nullptr puts Qt's back.
 // Returns the one installed before.

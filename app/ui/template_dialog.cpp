@@ -210,15 +210,15 @@ void TemplateDialog::ddx_radio(int first_id, std::int32_t& value, bool from_cont
     found->second->setExclusive(true);
 }
 
-void TemplateDialog::ddx_check(int id, std::int32_t& value, bool from_controls) {
+void TemplateDialog::ddx_check(int id, bool& value, bool from_controls) {
     auto* box = qobject_cast<QAbstractButton*>(control(id));
     if (box == nullptr) {
         return;
     }
     if (from_controls) {
-        value = box->isChecked() ? 1 : 0;
+        value = box->isChecked();
     } else {
-        box->setChecked(value != 0);
+        box->setChecked(value);
     }
 }
 

@@ -46,8 +46,8 @@ public:
     // The radio group starting at `first_id`: the index of its checked button,
     // -1 when none is (and -1 or an index beyond the group unchecks them all).
     void ddx_radio(int first_id, std::int32_t& value, bool from_controls);
-    // A check box: 1 checked, 0 not.
-    void ddx_check(int id, std::int32_t& value, bool from_controls);
+    // A check box: checked or not.
+    void ddx_check(int id, bool& value, bool from_controls);
 
     void accept() override { on_ok(); }
     void reject() override { on_cancel(); }

@@ -136,9 +136,10 @@ TEST_P(BrowserWindowTest, PostedFormShowsAsRowsInThePagesCode) {
     for (const std::string& line : server.requests()) {
         served += "  " + line + "\n";
     }
-    ASSERT_EQ(dialog->last_outcome(), RunOutcome::Completed) << gave_up << "\npage requests:\n"
-                                                             << served << "browser output:\n"
-                                                             << (browser ? browser->log_tail() : "(not started)\n");
+    ASSERT_EQ(dialog->last_report().outcome, RunOutcome::Completed)
+        << gave_up << "\npage requests:\n"
+        << served << "browser output:\n"
+        << (browser ? browser->log_tail() : "(not started)\n");
 
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "フォーム情報を取得しました");

@@ -99,21 +99,32 @@ TEST_F(MainDialogTest, TabVisitsTheTabStopsInTemplateOrder) {
 
 TEST_F(MainDialogTest, ExchangesTheSettingsBothWays) {
     MainSettings& members = dialog->members();
-    button(IDC_UTF8)->click();
+    // The code buttons stand for their codes, in the group's order.
+    const std::pair<int, CodeChoice> code_buttons[] = {
+        {IDC_EUC, CodeChoice::EucJp}, {IDC_SHIFT_JIS, CodeChoice::ShiftJis}, {IDC_UTF8, CodeChoice::Utf8}};
+    for (const auto& [id, code] : code_buttons) {
+        button(id)->click();
+        dialog->update_data(true);
+        EXPECT_EQ(members.code_choice, code) << id;
+        members.code_choice = std::nullopt;
+        dialog->update_data(false);
+        members.code_choice = code;
+        dialog->update_data(false);
+        EXPECT_TRUE(button(id)->isChecked()) << id;
+    }
     button(IDC_AUTO_DETECT)->click();
     dialog->update_data(true);
-    EXPECT_EQ(members.code_choice, 2);
-    EXPECT_EQ(members.auto_detect, 0);
+    EXPECT_FALSE(members.auto_detect);
     EXPECT_EQ(members.port, 9250);
 
-    // No button checked reads as -1, and -1 unchecks them all.
-    members.code_choice = -1;
+    // No code unchecks every code button, and none checked reads as no code.
+    members.code_choice = std::nullopt;
     dialog->update_data(false);
     EXPECT_FALSE(button(IDC_EUC)->isChecked() || button(IDC_SHIFT_JIS)->isChecked() || button(IDC_UTF8)->isChecked());
-    members.code_choice = 7;
+    members.code_choice = CodeChoice::Utf8;
     dialog->update_data(true);
-    EXPECT_EQ(members.code_choice, -1);
-    members.code_choice = 1;
+    EXPECT_EQ(members.code_choice, std::nullopt);
+    members.code_choice = CodeChoice::ShiftJis;
     members.port = 8080;
     dialog->update_data(false);
     EXPECT_TRUE(button(IDC_SHIFT_JIS)->isChecked());
@@ -134,16 +145,16 @@ TEST_F(MainDialogTest, EveryWayOfClosingAsksFirst) {
     for (const auto& [name, close] : ways) {
         // No: the window and its contents stay.
         boxes.shown.clear();
-        boxes.answers = {IDNO};
+        boxes.answers = {false};
         close();
         ASSERT_EQ(boxes.shown.size(), 1u) << name;
         EXPECT_EQ(boxes.shown[0].text, "Postoriを終了します。よろしいですか？");
         EXPECT_EQ(boxes.shown[0].title, "確認");
-        EXPECT_EQ(boxes.shown[0].type, MB_YESNO | MB_ICONQUESTION);
+        EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Question);
         EXPECT_TRUE(dialog->isVisible()) << name;
 
         // Yes: the dialog ends with IDCANCEL.
-        boxes.answers = {IDYES};
+        boxes.answers = {true};
         close();
         EXPECT_FALSE(dialog->isVisible()) << name;
         EXPECT_EQ(dialog->result(), IDCANCEL) << name;
@@ -205,8 +216,8 @@ TEST_F(MainDialogTest, CapturesAPostedFormWithAutomaticRecognition) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "フォーム情報を取得しました");
     EXPECT_EQ(boxes.shown[0].title, "取得成功");
-    EXPECT_EQ(boxes.shown[0].type, MB_OK | MB_ICONINFORMATION);
-    EXPECT_EQ(dialog->last_outcome(), RunOutcome::Completed);
+    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Information);
+    EXPECT_EQ(dialog->last_report().outcome, RunOutcome::Completed);
     EXPECT_EQ(row_texts(), (std::vector<std::string>{"%E5%90%8D%E5%89%8D=山田 太郎", "memo=a\nb\nc", "e="}));
     EXPECT_EQ(dialog->result_pane().value_rows()[1]->height(), 2 * LINE_HEIGHT - 2);
     // The vote's code is shown, the window is usable again, the waiting
@@ -270,7 +281,8 @@ TEST_F(MainDialogTest, CancelBeforeAnyClientKeepsTheRows) {
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_EQ(boxes.shown[0].text, "フォーム情報の取得をキャンセルしました");
         EXPECT_EQ(boxes.shown[0].title, "処理結果");
-        EXPECT_EQ(dialog->last_outcome(), RunOutcome::Cancelled);
+        EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Information);
+        EXPECT_EQ(dialog->last_report().outcome, RunOutcome::Cancelled);
         EXPECT_EQ(row_texts(), (std::vector<std::string>{"kept=yes"}));
         EXPECT_TRUE(dialog->isEnabled());
     }
@@ -315,7 +327,8 @@ TEST_F(MainDialogTest, ListenerThatCannotListenGivesTheFailureMessage) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "フォーム情報の取得に失敗しました");
     EXPECT_EQ(boxes.shown[0].title, "エラー");
-    EXPECT_EQ(boxes.shown[0].type, MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(dialog->last_report().failure, RunFailure::CannotListen);
 }
 
 }  // namespace

@@ -58,18 +58,35 @@ TEST(MainIcon, HasBothSizesAndIsNotBlank) {
     }
 }
 
-// The real message box, answered by a click: the question gives Yes or No.
+// The real message boxes, answered by a click: the question gives Yes or No,
+// the others show their icon and close with OK.
 TEST(MessageBox, QtBoxesShowTheTextAndReturnTheButton) {
-    for (const auto& [button, answer] : {std::pair{QMessageBox::Yes, IDYES}, std::pair{QMessageBox::No, IDNO}}) {
+    for (const auto& [button, answer] : {std::pair{QMessageBox::Yes, true}, std::pair{QMessageBox::No, false}}) {
         ui_test::when_idle([button] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(box->windowTitle(), QString::fromUtf8("確認"));
             EXPECT_EQ(box->text(), QString::fromUtf8("Postoriを終了します。よろしいですか？"));
             EXPECT_EQ(box->icon(), QMessageBox::Question);
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
             box->button(button)->click();
         });
-        EXPECT_EQ(message_box(nullptr, text::EXIT_QUESTION, text::EXIT_TITLE, MB_YESNO | MB_ICONQUESTION), answer);
+        EXPECT_EQ(ask_yes_no(nullptr, text::EXIT_QUESTION, text::EXIT_TITLE), answer);
+    }
+    for (const auto& [icon, qt_icon] : {std::pair{MessageIcon::Information, QMessageBox::Information},
+                                        std::pair{MessageIcon::Warning, QMessageBox::Warning}}) {
+        bool seen = false;
+        ui_test::when_idle([&seen, expected = qt_icon] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle(), QString::fromUtf8("エラー"));
+            EXPECT_EQ(box->icon(), expected);
+            ASSERT_NE(box->button(QMessageBox::Ok), nullptr);
+            seen = true;
+            box->button(QMessageBox::Ok)->click();
+        });
+        show_message(nullptr, text::FAILED, text::FAILED_TITLE, icon);
+        EXPECT_TRUE(seen);
     }
 }
 

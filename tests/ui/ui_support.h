@@ -23,30 +23,39 @@
 namespace postori::ui_test {
 
 // Message boxes that record what was shown (decoded to UTF-8) and answer
-// from a script: IDOK when it runs out.
+// questions from a script: No when it runs out.
 class ScriptedMessageBoxes final : public MessageBoxes {
 public:
     struct Shown {
         std::string text;
         std::string title;
-        unsigned type;
+        MessageIcon icon;
     };
-    std::deque<int> answers;
+    std::deque<bool> answers;
     std::vector<Shown> shown;
     // Runs while the box is "open", as a user would act meanwhile.
     std::function<void()> while_open;
 
-    int show(QWidget*, std::string_view text, std::string_view title, unsigned type) override {
-        shown.push_back({sjis_to_utf8(text), sjis_to_utf8(title), type});
+    void show(QWidget*, std::string_view text, std::string_view title, MessageIcon icon) override {
+        record(text, title, icon);
+    }
+
+    bool ask(QWidget*, std::string_view text, std::string_view title) override {
+        record(text, title, MessageIcon::Question);
+        if (answers.empty()) {
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+private:
+    void record(std::string_view text, std::string_view title, MessageIcon icon) {
+        shown.push_back({sjis_to_utf8(text), sjis_to_utf8(title), icon});
         if (while_open) {
             while_open();
         }
-        if (answers.empty()) {
-            return 1;  // IDOK
-        }
-        const int answer = answers.front();
-        answers.pop_front();
-        return answer;
     }
 };
 

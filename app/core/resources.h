@@ -1,14 +1,27 @@
 // The program's resources: dialog templates, the string table and the ids of
 // dialogs, controls, commands and the icon, in the window system's manner.
-// Every text is a Shift_JIS (code page 932) byte string, as the window layer
-// takes it; the comment beside each gives the text itself.
+// Every text is written in UTF-8, as the user reads it; the window layer
+// takes it as a Shift_JIS (code page 932) byte string, made by the program's
+// own converter.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace postori {
+
+// One text of the program, written in UTF-8 so that the source reads (and
+// greps) as what the user sees.
+struct ResourceText {
+    std::string_view utf8;
+
+    // The text in Shift_JIS, as the window layer takes it: converted by
+    // utf8_to_sjis the first time it is asked for, and kept. Thread-safe;
+    // the bytes stay valid for the life of the program.
+    [[nodiscard]] std::string_view sjis() const;
+};
 
 // Dialogs, icon and strings.
 inline constexpr int IDD_VERSION = 100;
@@ -76,7 +89,7 @@ struct DialogRect {
 struct ControlTemplate {
     int id;
     ControlKind kind;
-    std::string_view text;
+    ResourceText text;
     DialogRect rect;
     std::uint32_t style;
 };
@@ -85,11 +98,11 @@ struct ControlTemplate {
 // template order, which is also their z-order and the order Tab visits.
 struct DialogTemplate {
     int id;
-    std::string_view title;
+    ResourceText title;
     int cx;
     int cy;
     std::uint32_t style;
-    std::string_view font_face;
+    ResourceText font_face;
     int font_points;
     std::span<const ControlTemplate> controls;
 };
@@ -97,33 +110,26 @@ struct DialogTemplate {
 [[nodiscard]] const DialogTemplate& dialog_template(int id);
 
 // The string table: the text of `id`, empty when there is none.
-[[nodiscard]] std::string_view load_string(int id);
+[[nodiscard]] ResourceText load_string(int id);
 
 // Texts the program shows in message boxes and its window menu.
 namespace text {
-inline constexpr std::string_view EXIT_QUESTION =  // Postoriを終了します。よろしいですか？
-    "Postori\x82\xF0\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB7\x81"
-    "B\x82\xE6\x82\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81H";
-inline constexpr std::string_view EXIT_TITLE =
-    "\x8Am\x94"
-    "F";                                       // 確認
-inline constexpr std::string_view CANCELLED =  // フォーム情報の取得をキャンセルしました
-    "\x83t\x83H\x81[\x83\x80\x8F\xEE\x95\xF1\x82\xCC\x8E\xE6\x93\xBE\x82\xF0"
-    "\x83L\x83\x83\x83\x93\x83Z\x83\x8B\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
-inline constexpr std::string_view CANCELLED_TITLE = "\x8F\x88\x97\x9D\x8C\x8B\x89\xCA";  // 処理結果
-inline constexpr std::string_view COMPLETED =  // フォーム情報を取得しました
-    "\x83t\x83H\x81[\x83\x80\x8F\xEE\x95\xF1\x82\xF0\x8E\xE6\x93\xBE\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
-inline constexpr std::string_view COMPLETED_TITLE = "\x8E\xE6\x93\xBE\x90\xAC\x8C\xF7";  // 取得成功
-inline constexpr std::string_view FAILED =  // フォーム情報の取得に失敗しました
-    "\x83t\x83H\x81[\x83\x80\x8F\xEE\x95\xF1\x82\xCC\x8E\xE6\x93\xBE\x82\xC9"
-    "\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
-inline constexpr std::string_view FAILED_TITLE = "\x83G\x83\x89\x81[";         // エラー
-inline constexpr std::string_view MENU_MINIMIZE = "\x8D\xC5\x8F\xAC\x89\xBB";  // 最小化
-inline constexpr std::string_view MENU_CLOSE = "\x95\xC2\x82\xB6\x82\xE9";     // 閉じる
-// The face every template asks for: ＭＳ Ｐゴシック
-inline constexpr std::string_view DIALOG_FONT =
-    "\x82l\x82r \x82o\x83S\x83V\x83"
-    "b\x83N";
+inline constexpr ResourceText EXIT_QUESTION{"Postoriを終了します。よろしいですか？"};
+inline constexpr ResourceText EXIT_TITLE{"確認"};
+inline constexpr ResourceText CANCELLED{"フォーム情報の取得をキャンセルしました"};
+inline constexpr ResourceText CANCELLED_TITLE{"処理結果"};
+inline constexpr ResourceText COMPLETED{"フォーム情報を取得しました"};
+inline constexpr ResourceText COMPLETED_TITLE{"取得成功"};
+inline constexpr ResourceText FAILED{"フォーム情報の取得に失敗しました"};
+inline constexpr ResourceText FAILED_TITLE{"エラー"};
+inline constexpr ResourceText MENU_MINIMIZE{"最小化"};
+inline constexpr ResourceText MENU_CLOSE{"閉じる"};
+// The face every template asks for.
+inline constexpr ResourceText DIALOG_FONT{"ＭＳ Ｐゴシック"};
 }  // namespace text
+
+// Every text of the resources: the templates' titles, faces and control
+// texts, the string table and the texts above.
+[[nodiscard]] std::vector<ResourceText> resource_texts();
 
 }  // namespace postori

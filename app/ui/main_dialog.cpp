@@ -76,14 +76,14 @@ void MainDialog::on_init_dialog() {
     update_data(false);
 
     system_menu_ = new QMenu(this);
-    const auto add_command = [this](std::string_view text, unsigned id) {
-        QAction* action = system_menu_->addAction(window_text(text));
+    const auto add_command = [this](ResourceText text, unsigned id) {
+        QAction* action = system_menu_->addAction(window_text(text.sjis()));
         connect(action, &QAction::triggered, this, [this, id] { on_system_command(id); });
     };
     add_command(text::MENU_MINIMIZE, SC_MINIMIZE);
     add_command(text::MENU_CLOSE, SC_CLOSE);
-    const std::string_view version_item = load_string(IDS_VERSION_MENU);
-    if ((dialog_template().style & DS_SYSMENU) != 0 && !version_item.empty()) {
+    const ResourceText version_item = load_string(IDS_VERSION_MENU);
+    if ((dialog_template().style & DS_SYSMENU) != 0 && !version_item.utf8.empty()) {
         system_menu_->addSeparator();
         add_command(version_item, ID_VERSION_MENU);
     }
@@ -122,7 +122,7 @@ void MainDialog::on_cancel() {
     if (capturing_) {
         return;
     }
-    if (ask_yes_no(this, text::EXIT_QUESTION, text::EXIT_TITLE)) {
+    if (ask_yes_no(this, text::EXIT_QUESTION.sjis(), text::EXIT_TITLE.sjis())) {
         TemplateDialog::on_cancel();
     }
 }
@@ -195,13 +195,13 @@ void MainDialog::wait_ended() {
 void MainDialog::report(const RunReport& report) {
     switch (report.outcome) {
         case RunOutcome::Completed:
-            show_message(this, text::COMPLETED, text::COMPLETED_TITLE, MessageIcon::Information);
+            show_message(this, text::COMPLETED.sjis(), text::COMPLETED_TITLE.sjis(), MessageIcon::Information);
             break;
         case RunOutcome::Cancelled:
-            show_message(this, text::CANCELLED, text::CANCELLED_TITLE, MessageIcon::Information);
+            show_message(this, text::CANCELLED.sjis(), text::CANCELLED_TITLE.sjis(), MessageIcon::Information);
             break;
         case RunOutcome::Failed:
-            show_message(this, text::FAILED, text::FAILED_TITLE, MessageIcon::Warning);
+            show_message(this, text::FAILED.sjis(), text::FAILED_TITLE.sjis(), MessageIcon::Warning);
             break;
     }
 }

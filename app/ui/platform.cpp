@@ -70,7 +70,7 @@ const QStringList& dialog_font_substitutes() {
 }
 
 void install_font_substitutes() {
-    const QString face = window_text(text::DIALOG_FONT);
+    const QString face = window_text(text::DIALOG_FONT.sjis());
     if (QFont::substitutes(face).isEmpty()) {
         QFont::insertSubstitutions(face, dialog_font_substitutes());
     }

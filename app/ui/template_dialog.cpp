@@ -28,7 +28,7 @@ DialogBaseUnits base_units_of(const QFont& font) {
 }
 
 QWidget* make_control(const ControlTemplate& item, QWidget* parent) {
-    const QString text = window_text(item.text);
+    const QString text = window_text(item.text.sjis());
     switch (item.kind) {
         case ControlKind::DefPushButton:
         case ControlKind::PushButton: {
@@ -97,8 +97,8 @@ Qt::WindowFlags window_flags_of(std::uint32_t style) {
 TemplateDialog::TemplateDialog(int template_id, QWidget* owner, const ControlFactory& factory)
     : QDialog(owner), template_(postori::dialog_template(template_id)) {
     setWindowFlags(window_flags_of(template_.style));
-    setWindowTitle(window_text(template_.title));
-    setFont(dialog_font(template_.font_face, template_.font_points));
+    setWindowTitle(window_text(template_.title.sjis()));
+    setFont(dialog_font(template_.font_face.sjis(), template_.font_points));
     base_units_ = base_units_of(font());
     const PixelRect client = map_dialog_rect({0, 0, template_.cx, template_.cy}, base_units_);
     setFixedSize(client.width, client.height);

@@ -5,9 +5,6 @@
 #include <set>
 #include <string>
 
-#include "app/core/resources.h"
-#include "codec/display.h"
-
 namespace postori {
 namespace {
 
@@ -88,78 +85,6 @@ TEST(ScrollDistance, MovesByTheCodeWithinTheRange) {
         EXPECT_EQ(scroll_distance(c.code, c.thumb, c.position, c.maximum), c.distance)
             << static_cast<int>(c.code) << " at " << c.position << " of " << c.maximum;
     }
-}
-
-TEST(Resources, TextsAreTheShiftJisOfTheJapanese) {
-    const DialogTemplate& main = dialog_template(IDD_MAIN);
-    const std::pair<std::string_view, const char*> texts[] = {
-        {main.title, "Postori"},
-        {main.controls[0].text, "取得開始"},
-        {main.controls[1].text, "終了"},
-        {main.controls[8].text, "自動認識"},
-        {main.controls[9].text, "エンコード"},
-        {main.controls[11].text, "バージョン情報"},
-        {dialog_template(IDD_VERSION).title, "Postori のバージョン情報"},
-        {dialog_template(IDD_VERSION).controls[1].text, "Postori Version 1.01"},
-        {dialog_template(IDD_WAITING).title, "進行状況"},
-        {dialog_template(IDD_WAITING).controls[1].text, "ｷｬﾝｾﾙ"},
-        {dialog_template(IDD_WAITING).controls[2].text, "フォームデータ送信待機中...."},
-        {load_string(IDS_VERSION_MENU), "postori のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
-        {text::EXIT_QUESTION, "Postoriを終了します。よろしいですか？"},
-        {text::EXIT_TITLE, "確認"},
-        {text::CANCELLED, "フォーム情報の取得をキャンセルしました"},
-        {text::CANCELLED_TITLE, "処理結果"},
-        {text::COMPLETED, "フォーム情報を取得しました"},
-        {text::COMPLETED_TITLE, "取得成功"},
-        {text::FAILED, "フォーム情報の取得に失敗しました"},
-        {text::FAILED_TITLE, "エラー"},
-        {text::MENU_MINIMIZE, "最小化"},
-        {text::MENU_CLOSE, "閉じる"},
-        {text::DIALOG_FONT, "ＭＳ Ｐゴシック"},
-    };
-    for (const auto& [sjis, utf8] : texts) {
-        EXPECT_EQ(sjis_to_utf8(sjis), utf8);
-    }
-    EXPECT_TRUE(load_string(12345).empty());
-}
-
-TEST(Resources, TemplatesHoldTheirControlsInOrder) {
-    struct Expected {
-        int dialog;
-        int cx, cy;
-        std::vector<int> ids;
-    };
-    const Expected expected[] = {
-        {IDD_MAIN,
-         282,
-         232,
-         {IDOK, IDCANCEL, IDC_PORT, IDC_STATIC, IDC_EUC, IDC_SHIFT_JIS, IDC_UTF8, IDC_RESULT_PANE, IDC_AUTO_DETECT,
-          IDC_STATIC, IDC_RESULT_SCROLL, IDC_VERSION}},
-        {IDD_VERSION, 235, 63, {IDC_STATIC, IDC_STATIC, IDC_STATIC, IDOK}},
-        {IDD_WAITING, 159, 68, {IDOK, IDCANCEL, IDC_STATIC}},
-    };
-    for (const Expected& e : expected) {
-        const DialogTemplate& t = dialog_template(e.dialog);
-        EXPECT_EQ(t.id, e.dialog);
-        EXPECT_EQ(t.cx, e.cx);
-        EXPECT_EQ(t.cy, e.cy);
-        EXPECT_EQ(t.font_points, 9);
-        std::vector<int> ids;
-        for (const ControlTemplate& c : t.controls) {
-            ids.push_back(c.id);
-        }
-        EXPECT_EQ(ids, e.ids) << e.dialog;
-    }
-    // Only the port edit and its label are hidden in the main window, and
-    // only the OK button in the waiting dialog.
-    std::set<int> hidden;
-    for (const ControlTemplate& c : dialog_template(IDD_MAIN).controls) {
-        if ((c.style & CS_HIDDEN) != 0) {
-            hidden.insert(c.rect.x);
-        }
-    }
-    EXPECT_EQ(hidden, (std::set<int>{44, 19}));
-    EXPECT_NE(dialog_template(IDD_WAITING).controls[0].style & CS_HIDDEN, 0u);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace postori {
 namespace {
 
 TEST(DialogFont, ResolvesToAJapaneseGothicAtTwelvePixels) {
-    const QFont font = dialog_font(text::DIALOG_FONT, 9);
+    const QFont font = dialog_font(text::DIALOG_FONT.sjis(), 9);
     const QFontInfo resolved(font);
     EXPECT_TRUE(dialog_font_substitutes().contains(resolved.family())) << resolved.family().toStdString();
     EXPECT_TRUE(QFontDatabase::writingSystems(resolved.family()).contains(QFontDatabase::Japanese));
@@ -71,7 +71,7 @@ TEST(MessageBox, QtBoxesShowTheTextAndReturnTheButton) {
             EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
             box->button(button)->click();
         });
-        EXPECT_EQ(ask_yes_no(nullptr, text::EXIT_QUESTION, text::EXIT_TITLE), answer);
+        EXPECT_EQ(ask_yes_no(nullptr, text::EXIT_QUESTION.sjis(), text::EXIT_TITLE.sjis()), answer);
     }
     for (const auto& [icon, qt_icon] : {std::pair{MessageIcon::Information, QMessageBox::Information},
                                         std::pair{MessageIcon::Warning, QMessageBox::Warning}}) {
@@ -85,7 +85,7 @@ TEST(MessageBox, QtBoxesShowTheTextAndReturnTheButton) {
             seen = true;
             box->button(QMessageBox::Ok)->click();
         });
-        show_message(nullptr, text::FAILED, text::FAILED_TITLE, icon);
+        show_message(nullptr, text::FAILED.sjis(), text::FAILED_TITLE.sjis(), icon);
         EXPECT_TRUE(seen);
     }
 }

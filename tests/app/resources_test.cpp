@@ -1,0 +1,80 @@
+#include "app/core/resources.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "codec/display.h"
+
+namespace postori {
+namespace {
+
+// Every text the windows show is written in UTF-8 and handed to them in
+// Shift_JIS: each must convert without a replacement, which the round trip
+// through the windows' own decoding shows (a character without a code comes
+// back as '?').
+TEST(Resources, EveryTextConvertsToShiftJisAndBack) {
+    for (const ResourceText& text : resource_texts()) {
+        EXPECT_EQ(sjis_to_utf8(text.sjis()), text.utf8);
+    }
+    // Converted once: the same bytes every time.
+    EXPECT_EQ(text::EXIT_TITLE.sjis().data(), text::EXIT_TITLE.sjis().data());
+    // Kana, kanji, half-width katakana and full-width forms each take the
+    // code page's bytes, not UTF-8's.
+    const std::pair<ResourceText, std::string_view> bytes[] = {
+        {dialog_template(IDD_MAIN).controls[0].text, "\x8E\xE6\x93\xBE\x8AJ\x8En"},
+        {dialog_template(IDD_WAITING).controls[1].text, "\xB7\xAC\xDD\xBE\xD9"},
+        {text::DIALOG_FONT,
+         "\x82l\x82r \x82o\x83S\x83V\x83"
+         "b\x83N"},
+    };
+    for (const auto& [text, sjis] : bytes) {
+        EXPECT_EQ(text.sjis(), sjis) << text.utf8;
+    }
+    EXPECT_EQ(load_string(IDS_VERSION_MENU).utf8, "postori のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+    EXPECT_TRUE(load_string(12345).utf8.empty());
+}
+
+TEST(Resources, TemplatesHoldTheirControlsInOrder) {
+    struct Expected {
+        int dialog;
+        int cx, cy;
+        std::vector<int> ids;
+    };
+    const Expected expected[] = {
+        {IDD_MAIN,
+         282,
+         232,
+         {IDOK, IDCANCEL, IDC_PORT, IDC_STATIC, IDC_EUC, IDC_SHIFT_JIS, IDC_UTF8, IDC_RESULT_PANE, IDC_AUTO_DETECT,
+          IDC_STATIC, IDC_RESULT_SCROLL, IDC_VERSION}},
+        {IDD_VERSION, 235, 63, {IDC_STATIC, IDC_STATIC, IDC_STATIC, IDOK}},
+        {IDD_WAITING, 159, 68, {IDOK, IDCANCEL, IDC_STATIC}},
+    };
+    for (const Expected& e : expected) {
+        const DialogTemplate& t = dialog_template(e.dialog);
+        EXPECT_EQ(t.id, e.dialog);
+        EXPECT_EQ(t.cx, e.cx);
+        EXPECT_EQ(t.cy, e.cy);
+        EXPECT_EQ(t.font_points, 9);
+        std::vector<int> ids;
+        for (const ControlTemplate& c : t.controls) {
+            ids.push_back(c.id);
+        }
+        EXPECT_EQ(ids, e.ids) << e.dialog;
+    }
+    // Only the port edit and its label are hidden in the main window, and
+    // only the OK button in the waiting dialog.
+    std::set<int> hidden;
+    for (const ControlTemplate& c : dialog_template(IDD_MAIN).controls) {
+        if ((c.style & CS_HIDDEN) != 0) {
+            hidden.insert(c.rect.x);
+        }
+    }
+    EXPECT_EQ(hidden, (std::set<int>{44, 19}));
+    EXPECT_NE(dialog_template(IDD_WAITING).controls[0].style & CS_HIDDEN, 0u);
+}
+
+}  // namespace
+}  // namespace postori

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "app/core/console_capture.h"
-#include "capture/listener.h"
+#include "capture/capture_job.h"
 
 int main(int argc, char** argv) {
     std::int32_t port = postori::DEFAULT_PORT;

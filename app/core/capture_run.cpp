@@ -7,6 +7,7 @@
 #include "app/core/captured_values.h"
 #include "app/core/result_layout.h"
 #include "capture/form_body.h"
+#include "capture/listener.h"
 
 namespace postori {
 namespace {

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "capture/listener.h"
+#include "capture/capture_job.h"
 
 namespace postori {
 

@@ -286,30 +286,23 @@ std::vector<Form> read_lines(std::ifstream& in, std::size_t form_size) {
     return forms;
 }
 
-void report(const std::string& path, const std::vector<Form>& forms, bool show_wrong) {
+// Every value of a file, judged once in each code.
+struct Judgement {
     std::vector<const Value*> values;
+    std::array<std::vector<Judged>, CODES.size()> judged;
+};
+
+Judgement judge(const std::vector<Form>& forms) {
+    Judgement out;
     for (const Form& form : forms) {
         for (const Value& value : form.values) {
-            values.push_back(&value);
+            out.values.push_back(&value);
         }
     }
-    int seven_bit_values = 0;
-    int halfwidth_values = 0;
-    bool has_fields = false;
-    for (const Value* value : values) {
-        seven_bit_values += seven_bit(value->text) ? 1 : 0;
-        halfwidth_values += has_halfwidth_katakana(value->text) ? 1 : 0;
-        has_fields = has_fields || !value->field.empty();
-    }
-    std::printf("== %s: %zu forms, %zu values (%d of them 7-bit, the same in every code: not counted as values)\n\n",
-                path.c_str(), forms.size(), values.size(), seven_bit_values);
-
-    // Judge every value once per code.
-    std::array<std::vector<Judged>, CODES.size()> judged;
     for (std::size_t c = 0; c < CODES.size(); ++c) {
         Encoder encoder(CODES[c]);
-        judged[c].reserve(values.size());
-        for (const Value* value : values) {
+        out.judged[c].reserve(out.values.size());
+        for (const Value* value : out.values) {
             Judged j;
             if (const std::optional<std::string> text = encoder.encode(value->text)) {
                 j.held = true;
@@ -317,62 +310,57 @@ void report(const std::string& path, const std::vector<Form>& forms, bool show_w
                 j.bytes = text->size();
                 j.sure = postori::detect_code(*text, DETECT_LIMIT).sure;
             }
-            judged[c].push_back(j);
+            out.judged[c].push_back(j);
         }
     }
+    return out;
+}
 
+void print_bands(const Judgement& all) {
     print_tally_header("bytes");
     for (std::size_t c = 0; c < CODES.size(); ++c) {
         std::array<Tally, BANDS.size()> bands{};
-        Tally all;
+        Tally total;
         int not_held = 0;
-        for (const Judged& j : judged[c]) {
+        for (const Judged& j : all.judged[c]) {
             if (!j.held) {
                 ++not_held;
             } else if (!j.seven_bit) {
                 bands[band_of(j.bytes)].add(j.sure, CODES[c].kind);
-                all.add(j.sure, CODES[c].kind);
+                total.add(j.sure, CODES[c].kind);
             }
         }
         for (std::size_t b = 0; b < BANDS.size(); ++b) {
             print_tally(CODES[c].label, BANDS[b].label, bands[b]);
         }
-        print_tally(CODES[c].label, "all", all);
+        print_tally(CODES[c].label, "all", total);
         std::printf("%-10s values it cannot hold: %d\n\n", CODES[c].label, not_held);
     }
+}
 
-    if (halfwidth_values > 0) {
-        print_tally_header("half-width");
-        for (std::size_t c = 0; c < CODES.size(); ++c) {
-            Tally t;
-            for (std::size_t v = 0; v < values.size(); ++v) {
-                if (judged[c][v].held && has_halfwidth_katakana(values[v]->text)) {
-                    t.add(judged[c][v].sure, CODES[c].kind);
-                }
-            }
-            print_tally(CODES[c].label, "with katakana", t);
-        }
-        std::printf("\n");
-    }
-
-    if (has_fields) {
-        print_tally_header("field");
-        for (std::size_t c = 0; c < CODES.size(); ++c) {
-            std::map<std::string, Tally> fields;
-            for (std::size_t v = 0; v < values.size(); ++v) {
-                const Judged& j = judged[c][v];
-                if (j.held && !j.seven_bit) {
-                    fields[values[v]->field].add(j.sure, CODES[c].kind);
-                }
-            }
-            for (const auto& [field, t] : fields) {
-                print_tally(CODES[c].label, field, t);
+// The values with half-width katakana, or per field: `group` names the
+// tally a value counts in, empty for none.
+void print_groups(const Judgement& all, const char* what, std::string (*group)(const Value&)) {
+    print_tally_header(what);
+    for (std::size_t c = 0; c < CODES.size(); ++c) {
+        std::map<std::string, Tally> groups;
+        for (std::size_t v = 0; v < all.values.size(); ++v) {
+            const Judged& j = all.judged[c][v];
+            const std::string name = group(*all.values[v]);
+            if (j.held && !j.seven_bit && !name.empty()) {
+                groups[name].add(j.sure, CODES[c].kind);
             }
         }
-        std::printf("\n");
+        for (const auto& [name, t] : groups) {
+            print_tally(CODES[c].label, name, t);
+        }
     }
+    std::printf("\n");
+}
 
-    // The forms, by kind, in the order the kinds first appear.
+// The forms of each kind, in the order the kinds first appear, elected as
+// the listener elects; the wrong ones go to `wrong_forms`.
+void print_forms(const std::vector<Form>& forms, const Judgement& all, std::vector<std::string>& wrong_forms) {
     std::vector<std::string> kinds;
     for (const Form& form : forms) {
         if (std::find(kinds.begin(), kinds.end(), form.kind) == kinds.end()) {
@@ -380,7 +368,6 @@ void report(const std::string& path, const std::vector<Form>& forms, bool show_w
         }
     }
     std::printf("forms elected by the listener's vote:\n");
-    std::vector<std::string> wrong_lines;
     for (const std::string& kind : kinds) {
         for (std::size_t c = 0; c < CODES.size(); ++c) {
             int total = 0;
@@ -398,7 +385,7 @@ void report(const std::string& path, const std::vector<Form>& forms, bool show_w
                 int utf8 = 0;
                 bool any = false;
                 for (std::size_t k = first; k < v; ++k) {
-                    const Judged& j = judged[c][k];
+                    const Judged& j = all.judged[c][k];
                     any = any || j.held;
                     sjis += j.held && j.sure == CodeKind::ShiftJis ? 1 : 0;
                     euc += j.held && j.sure == CodeKind::EucJp ? 1 : 0;
@@ -411,17 +398,14 @@ void report(const std::string& path, const std::vector<Form>& forms, bool show_w
                 const CodeKind elected = vote(sjis, euc, utf8);
                 if (elected == CODES[c].kind) {
                     ++right;
-                } else {
-                    ++elected_wrong[elected];
-                    if (show_wrong) {
-                        std::string line =
-                            std::string(CODES[c].label) + " " + kind + " elected " + name_of(elected) + ":";
-                        for (std::size_t k = first; k < v; ++k) {
-                            line += " [" + values[k]->text + "]";
-                        }
-                        wrong_lines.push_back(line);
-                    }
+                    continue;
                 }
+                ++elected_wrong[elected];
+                std::string line = std::string(CODES[c].label) + " " + kind + " elected " + name_of(elected) + ":";
+                for (std::size_t k = first; k < v; ++k) {
+                    line += " [" + all.values[k]->text + "]";
+                }
+                wrong_forms.push_back(line);
             }
             std::printf("%-10s %-12s %6d of %6d right (%6.2f%%)", CODES[c].label, kind.c_str(), right, total,
                         percent(right, total));
@@ -431,22 +415,51 @@ void report(const std::string& path, const std::vector<Form>& forms, bool show_w
             std::printf("\n");
         }
     }
+}
 
-    if (show_wrong) {
-        std::printf("\nwrong values:\n");
-        for (std::size_t c = 0; c < CODES.size(); ++c) {
-            for (std::size_t v = 0; v < values.size(); ++v) {
-                const Judged& j = judged[c][v];
-                if (j.held && !j.seven_bit && j.sure != CODES[c].kind && j.sure != CodeKind::Unknown) {
-                    std::printf("%s read as %s: %s%s%s\n", CODES[c].label, name_of(j.sure), values[v]->field.c_str(),
-                                values[v]->field.empty() ? "" : "=", values[v]->text.c_str());
-                }
+void print_wrong(const Judgement& all, const std::vector<std::string>& wrong_forms) {
+    std::printf("\nwrong values:\n");
+    for (std::size_t c = 0; c < CODES.size(); ++c) {
+        for (std::size_t v = 0; v < all.values.size(); ++v) {
+            const Judged& j = all.judged[c][v];
+            const Value& value = *all.values[v];
+            if (j.held && !j.seven_bit && j.sure != CODES[c].kind && j.sure != CodeKind::Unknown) {
+                std::printf("%s read as %s: %s%s%s\n", CODES[c].label, name_of(j.sure), value.field.c_str(),
+                            value.field.empty() ? "" : "=", value.text.c_str());
             }
         }
-        std::printf("\nwrong forms:\n");
-        for (const std::string& line : wrong_lines) {
-            std::printf("%s\n", line.c_str());
-        }
+    }
+    std::printf("\nwrong forms:\n");
+    for (const std::string& line : wrong_forms) {
+        std::printf("%s\n", line.c_str());
+    }
+}
+
+void report(const std::string& path, const std::vector<Form>& forms, bool show_wrong) {
+    const Judgement all = judge(forms);
+    int seven_bit_values = 0;
+    bool any_halfwidth = false;
+    bool any_field = false;
+    for (const Value* value : all.values) {
+        seven_bit_values += seven_bit(value->text) ? 1 : 0;
+        any_halfwidth = any_halfwidth || has_halfwidth_katakana(value->text);
+        any_field = any_field || !value->field.empty();
+    }
+    std::printf("== %s: %zu forms, %zu values (%d of them 7-bit, the same in every code: not counted as values)\n\n",
+                path.c_str(), forms.size(), all.values.size(), seven_bit_values);
+    print_bands(all);
+    if (any_halfwidth) {
+        print_groups(all, "half-width", [](const Value& value) {
+            return has_halfwidth_katakana(value.text) ? std::string("with katakana") : std::string();
+        });
+    }
+    if (any_field) {
+        print_groups(all, "field", [](const Value& value) { return value.field; });
+    }
+    std::vector<std::string> wrong_forms;
+    print_forms(forms, all, wrong_forms);
+    if (show_wrong) {
+        print_wrong(all, wrong_forms);
     }
     std::printf("\n");
 }

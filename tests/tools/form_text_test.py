@@ -132,6 +132,34 @@ class ComposerTest(unittest.TestCase):
             for field, value in form:
                 self.assertEqual(field.endswith("-ascii"), value.isascii(), (field, value))
 
+    def test_every_field_has_its_shape(self):
+        digits, wide = "[0-9]", "[０-９]"
+        block = "(%s|%s|[一二三四五六七八九十]+)" % (digits, wide)
+        shapes = {
+            "name": "^山田[ \u3000]?太郎$",
+            "family": "^山田$",
+            "given": "^太郎$",
+            "name-katakana": "^ヤマダ[ \u3000]?(タロウ)?$|^タロウ$",
+            "name-hiragana": "^やまだ[ \u3000]?(たろう)?$|^たろう$",
+            "name-halfwidth": "^ﾔﾏﾀﾞ ?(ﾀﾛｳ)?$|^ﾀﾛｳ$",
+            "postal": "^(〒?%s{3}－%s{4}|〒%s{3}-%s{4})$" % (wide, wide, digits, digits),
+            "postal-ascii": "^[0-9]{3}-[0-9]{4}$",
+            "address": "^(静岡県)?(中区|浜松市|榛原郡吉田町)(吉田町|相生)[ \u3000]?%s" % block,
+            "address-katakana": "^(シズオカケン)?(ナカク|ハママツシ|ハイバラグンヨシダチョウ)(ヨシダチョウ|アイオイ)$",
+            "address-halfwidth": "^[\uFF61-\uFF9F]+$",
+            "station": "^静岡駅$",
+            "telephone": "^０[０-９]+－[０-９]{4}－[０-９]{4}$",
+            "telephone-ascii": "^0[0-9]+-[0-9]{4}-[0-9]{4}$",
+            "email-ascii": "^[a-z]{3,10}[0-9]+@example\\.(jp|com|co\\.jp|ne\\.jp)$",
+        }
+        composer = form_text.Composer(vocabulary(), 5, 10)
+        seen = set()
+        for _ in range(2000):
+            for field, value in composer.form(self.NAME) + composer.pair(self.NAME):
+                self.assertRegex(value, shapes[field], field)
+                seen.add(field)
+        self.assertEqual(seen, set(shapes))
+
     def test_halfwidth_percent_sets_the_script_of_readings(self):
         halfwidth = set(range(0xFF61, 0xFFA0))
         for percent, expected in ((0, False), (100, True)):

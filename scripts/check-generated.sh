@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Regenerates the generated sources into scratch files and fails when a
-# committed copy differs:
+# Runs the generators' own tests (tests/tools), then regenerates the generated
+# sources into scratch files and fails when a committed copy differs:
 #   codec/generated/sjis_tables.cpp    from the mapping file;
-#   codec/data/weights.tsv             from the corpus (when it is at hand);
+#   codec/data/weights.tsv             from the corpus and the name and place
+#                                      lists (when they are at hand);
 #   codec/generated/weight_tables.cpp  from the committed weights.tsv and the
-#                                      mapping file.
+#                                      mapping file;
+#   bench/data/form-values.tsv         from the name and place lists (when they
+#                                      are at hand).
 # The scratch files go next to SCRATCH_FILE (the code tables into it).
 # Exits 77 (skipped) when the mapping file or python3 is not at hand.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 mapping="$root/../shared/data/CP932.TXT"
 corpus="$root/../shared/data/corpus"
+forms="$root/../shared/data/forms"
 scratch="${1:?usage: $0 SCRATCH_FILE}"
 scratch_dir="$(dirname "$scratch")"
 mkdir -p "$scratch_dir"
@@ -19,6 +23,9 @@ if [ ! -f "$mapping" ] || ! command -v python3 >/dev/null; then
     exit 77
 fi
 status=0
+export PYTHONDONTWRITEBYTECODE=1  # leave no bytecode in the source tree
+
+python3 -m unittest discover -s "$root/tests/tools" -p '*_test.py' || status=1
 
 # compare COMMITTED SCRATCH WHAT: diff the committed copy against its
 # regenerated scratch copy.
@@ -34,12 +41,25 @@ compare() {
 python3 "$root/tools/gen_sjis_tables.py" --mapping "$mapping" --output "$scratch"
 compare codec/generated/sjis_tables.cpp "$scratch" "tools/gen_sjis_tables.py makes of $mapping"
 
-if compgen -G "$corpus/*.txt" >/dev/null; then
-    python3 "$root/tools/gen_weights.py" --list --corpus "$corpus" --mapping "$mapping" \
+have_forms=false
+if [ -f "$forms/names.tsv" ] && [ -f "$forms/places.tsv" ]; then
+    have_forms=true
+fi
+if compgen -G "$corpus/*.txt" >/dev/null && $have_forms; then
+    python3 "$root/tools/gen_weights.py" --list --corpus "$corpus" --forms "$forms" --mapping "$mapping" \
         --output "$scratch_dir/weights.regenerated.tsv"
-    compare codec/data/weights.tsv "$scratch_dir/weights.regenerated.tsv" "tools/gen_weights.py --list makes of $corpus"
+    compare codec/data/weights.tsv "$scratch_dir/weights.regenerated.tsv" \
+        "tools/gen_weights.py --list makes of $corpus and $forms"
 else
-    echo "not checked: codec/data/weights.tsv ($corpus is missing)"
+    echo "not checked: codec/data/weights.tsv ($corpus or $forms is missing)"
+fi
+
+if $have_forms; then
+    python3 "$root/tools/gen_form_values.py" --forms "$forms" --output "$scratch_dir/form-values.regenerated.tsv"
+    compare bench/data/form-values.tsv "$scratch_dir/form-values.regenerated.tsv" \
+        "tools/gen_form_values.py makes of $forms"
+else
+    echo "not checked: bench/data/form-values.tsv ($forms is missing)"
 fi
 
 python3 "$root/tools/gen_weights.py" --tables --weights "$root/codec/data/weights.tsv" --mapping "$mapping" \

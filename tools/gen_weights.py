@@ -2,15 +2,15 @@
 """Builds the encoding detector's character weight list and its code tables.
 
 Usage:
-  gen_weights.py --list   [--corpus DIR] [--mapping CP932.TXT] [--output codec/data/weights.tsv]
+  gen_weights.py --list   [--corpus DIR] [--forms DIR] [--mapping CP932.TXT]
+                          [--output codec/data/weights.tsv]
   gen_weights.py --tables [--weights codec/data/weights.tsv] [--mapping CP932.TXT]
                           [--output codec/generated/weight_tables.cpp]
 
 Two stages, so that the tables can be rebuilt and checked from the committed
 list and the mapping file alone:
 
---list    counts the characters of the Japanese corpus (every *.txt of
-          ../shared/data/corpus, read, never copied into the project) and
+--list    counts the characters of a body of Japanese text (below) and
           writes the weight list, codec/data/weights.tsv;
 --tables  lays the list out three times as CodeTables (codec/code_table.h):
           sjis_weights keyed by the Shift_JIS code (half-width katakana as
@@ -20,9 +20,26 @@ list and the mapping file alone:
           Shift_JIS code.
 
 The list: 1691 characters of JIS X 0208 and JIS X 0201 katakana, each with a
-weight for how common it is in Japanese text.
+weight for how common it is in the text the detector is given: form values.
 
-Counting. Every corpus character is taken to its Shift_JIS code the way the
+The body of text. Two texts, read from ../shared/data, never copied into the
+project:
+  running text   every *.txt of ../shared/data/corpus (literature, manuals,
+                 encyclopaedia), once;
+  form text      composed by tools/form_text.py from the name and place
+                 lists of ../shared/data/forms, from the rows that
+                 form_text.held_apart does not hold apart (those are kept
+                 for bench/data/form-values.tsv): names as written, their
+                 readings in full-width katakana, hiragana and, in
+                 FORM_HALFWIDTH_PERCENT furigana fields of a hundred,
+                 half-width katakana; postal codes with and without 〒,
+                 addresses with block numbers in ASCII, full-width and
+                 kanji digits, buildings, stations, telephone numbers in
+                 full-width digits; counted FORM_COPIES times, as if it
+                 were written out that often, so that it makes about three
+                 quarters of the body's characters (the list's header says
+                 how much exactly).
+Counting. Every character is taken to its Shift_JIS code the way the
 converters do (tools/gen_sjis_tables.py: JIS X 0208 first, then NEC row 13,
 look-alikes such as U+301C and U+2212 folded onto the code of U+FF5E and
 U+FF0D) and counted under the code point CP932.TXT gives that code.
@@ -48,21 +65,15 @@ rarer symbols):
       general punctuation U+2010-U+203B 11, geometric shapes U+25A0-U+25FF
       11, arrows U+2190-U+21FF 5, Cyrillic 2, and ⌒ ★ ☆ ♪ ￢ ￣ ￥.
 
-Counts and fill rules. A free row weighs by its count c:
-  kanji, CJK punctuation, symbols: c = its corpus count;
-  hiragana and katakana: c = its corpus count; a kana the corpus holds
-      fewer than THIN times (the small ぃぅぇぉ, ゛゜, ヾ ...) adds
-      KANA_CROSS_SHARE of the same sound in the other kana script;
-  full-width ASCII (rare in the corpus, common in web forms: digits of
-      addresses and telephone numbers, letters of company names): they are
-      ASCII typed in full-width mode, so c = its corpus count +
-      FULLWIDTH_SHARE x the corpus count of the ASCII character it stands
-      for;
-  half-width katakana (the corpus has almost none): they spell the
-      full-width katakana sounds, so c = its corpus count +
-      HALFWIDTH_SHARE x the corpus count of what it stands for, voiced and
-      semi-voiced kana included (ｶ stands for カ and ガ, ﾟ for every
-      semi-voiced kana, ｰ for ー, ｡ for 。);
+Counts and fill rules. A free row weighs by its count c in the body:
+  kanji, CJK punctuation, symbols, half-width katakana: c = its count;
+  hiragana and katakana: c = its count; a kana the body holds fewer than
+      THIN times (the small ぃぅぇぉ, ゛゜, ヾ ...) adds KANA_CROSS_SHARE of
+      the same sound in the other kana script;
+  full-width ASCII: the form text brings digits and the dash; letters
+      come from company names and the like, which neither text holds:
+      they are ASCII typed in full-width mode, so c = its count +
+      FULLWIDTH_SHARE x the running text's count of the ASCII character;
   box drawing (a handful in the corpus): a frame is drawn in light or
       heavy strokes alike, so the two strokes of one shape share their
       counts (─ and ━, ┌ and ┏, ...); mixed-stroke joints count their own.
@@ -76,24 +87,56 @@ Rounding: every free weight is rounded down, then the rows with the
 largest fractions (ties: lower code point) get one more each until the
 total is exact.
 
-Why the shares are what they are (measured with bench/detect_accuracy on
-bench/data/accuracy-lines.txt, 3 x 1287 values in 262 forms of five):
-an EUC-JP kanji is two bytes that a Shift_JIS reading takes for one or two
-half-width katakana, and UTF-8 continuation bytes A1-BF read as Shift_JIS
-are half-width katakana too, so weight given to half-width letters is
-taken from EUC-JP kanji and UTF-8 values; too little, and Shift_JIS
-half-width values lose to the EUC-JP reading of their byte pairs as
-kanji. The half-width values are carried mostly by the fixed ﾞ and by
-the letters of the commonest sounds. Wrong answers, all values:
-  HALFWIDTH_SHARE    0.002  0.004  0.007  0.01   0.015  0.05
-  FULLWIDTH 0.1      249    246    243    247    258    419
-  FULLWIDTH 0.3      243    239    239    238    237    376
-with the forms elected right 774-781 of 786 for shares up to 0.015, best
-at 0.015, and 758-762 at 0.05. Full-width digits pay for the Shift_JIS reading of the EUC-JP pair
-A3 Bx as ｣ and a letter; a larger FULLWIDTH_SHARE helps them, beyond 0.3
-by little. Box drawing stays low for the same reason as the half-width
-letters: UTF-8 kanji of U+5100-U+713F read out of step as Shift_JIS land
-on the box-drawing codes 849F-84BE (感 on ─, 優 on ━).
+Why the mix is what it is. Measured with bench/detect_accuracy on
+bench/data/form-values.tsv (held-apart rows: 2000 name + address pairs,
+2500 forms of 3 to 8 values, 13,316 values that are not 7-bit) and on the
+hand-written bench/data/accuracy-lines.txt (1287 values). Columns: sure
+and wrong, per cent of the values, Shift_JIS / EUC-JP / UTF-8; UTF-8 pairs
+and forms elected wrong (from 4 copies on, Shift_JIS and EUC-JP lose at
+most one of either); values with half-width katakana read wrong (of 242);
+hand-written values read wrong, per cent:
+  FORM_COPIES,           values wrong %     pairs forms  half-width   lines wrong %
+  half-width per 100     S     E     U      U     U      S   E   U    S    E    U
+  0           7          0.59  7.70 10.60   138    68    28 121  80   1.48 7.85 9.87
+  4  (51 %)   7          0.17  1.38  2.62    36    16     7  51  18   0.78 5.75 4.66
+  6  (61 %)   7          0.15  1.39  2.28    32    14     7  52  12   0.78 6.45 4.66
+  9  (70 %)   7          0.14  1.40  2.02    24    12     7  49  11   0.70 6.60 5.52
+  12 (75 %)   7          0.13  1.43  1.84    18     9     6  49  11   0.54 7.38 6.06
+  16 (80 %)   7          0.11  1.48  1.66    13     7     6  50   9   0.54 8.00 6.06
+  12          5          0.15  1.25  1.75    18     8     9  59  10   0.78 6.45 5.36
+  12          6          0.14  1.35  1.81    18     8     7  54  12   0.62 6.68 5.91
+  12          8          0.11  1.73  1.92    17    10     4  47  12   0.47 8.24 6.68
+  12          10         0.11  2.07  2.01    17    10     2  39  12   0.31 8.16 6.76
+  the list before form text (running text alone, half-width letters
+  filled with 0.015 of the full-width sounds):
+                         0.49  9.85 11.36   143    65     9  80  65   0.70 7.46 10.26
+A larger set made the same way with another seed (tools/gen_form_values.py
+--seed 12345 --pair-count 6000 --form-count 8000) agrees: at 12 copies and
+7 in 100, 0.14 / 1.35 / 2.08 % wrong, UTF-8 pairs 80 of 6000 and forms 23
+of 8000 wrong; at 9 copies 99 pairs wrong (98.35 % right), at 8 in 100
+EUC-JP 1.64 %.
+More form text lifts the name and place kanji against the kana that UTF-8
+read out of step lands on, so UTF-8 values and pairs gain all the way; the
+hand-written lines (inquiries, company names: running text) lose as the
+copies grow, and EUC-JP values slowly, because the half-width letters grow
+with the form text. 12 copies is where UTF-8 pairs are safely above 98 % on the
+larger set while no hand-written figure is worse than with the list
+before. The half-width readings are the dial between EUC-JP kanji (two
+bytes a Shift_JIS reading takes for one or two half-width letters; EUC-JP
+half-width letters 8E xx in turn are Shift_JIS kanji 8E40-8EFC) and
+Shift_JIS half-width values (whose byte pairs are EUC-JP kanji: ﾏﾂ is 和,
+ｱﾘ is 駅, both heavy in addresses): from 8 in 100 EUC-JP passes 1.5 %,
+below 7 more hand-written half-width values in Shift_JIS go wrong than
+with the list before (5 to 7 instead of 4, of 194). The old half-width fill
+rule (a share of the full-width sounds) is gone: the letters are counted
+now, and a fill on top (0.002 or 0.005 of the sounds, at 9 and 12 copies)
+cost EUC-JP 0.03 to 0.20 points and the hand-written lines up to 0.7.
+FULLWIDTH_SHARE 0.1 or 1 instead of 0.3 moves no figure on the form
+values by more than 0.08 points (1 helps the hand-written lines by about 1
+point and costs UTF-8 forms 2); it stays at 0.3.
+Box drawing stays low for the same reason as the half-width letters:
+UTF-8 kanji of U+5100-U+713F read out of step as Shift_JIS land on the
+box-drawing codes 849F-84BE (感 on ─, 優 on ━).
 
 Standard library only.
 """
@@ -106,6 +149,7 @@ import os
 import sys
 import unicodedata
 
+import form_text
 from codetable import emit, read_mapping, sjis_to_euc, write_text
 from gen_sjis_tables import build_tables
 
@@ -170,7 +214,9 @@ DEFAULT_CEILING = RANK20_WEIGHT - 1
 THIN = 100
 KANA_CROSS_SHARE = 0.05
 FULLWIDTH_SHARE = 0.3
-HALFWIDTH_SHARE = 0.015
+FORM_COPIES = 12
+FORM_HALFWIDTH_PERCENT = 7
+FORM_SEED = 0xF0C0
 
 
 def _range(first, last, but=""):
@@ -265,16 +311,9 @@ class Codes:
 # --- stage 1: corpus -> list ---
 
 
-def count_corpus(corpus_dir, codes):
-    """({code point: count} of characters with a code, {ASCII char: count})."""
-    files = sorted(glob.glob(os.path.join(corpus_dir, "*.txt")))
-    if not files:
-        raise SystemExit("no *.txt in %s" % corpus_dir)
-    raw = collections.Counter()
-    for path in files:
-        with open(path, encoding="utf-8") as f:
-            for line in f:
-                raw.update(line)
+def count_chars(raw, codes):
+    """({code point: count} of the characters with a code, {ASCII char: count},
+    number of characters with a code) of a {character: count}."""
     counts = collections.Counter()
     ascii_counts = {}
     for char, n in raw.items():
@@ -285,7 +324,49 @@ def count_corpus(corpus_dir, codes):
         canon = codes.canonical(u)
         if canon is not None:
             counts[canon] += n
-    return counts, ascii_counts, [os.path.basename(p) for p in files]
+    return counts, ascii_counts, sum(counts.values())
+
+
+def count_corpus(corpus_dir, codes):
+    """count_chars of the running text, and the names of its files."""
+    files = sorted(glob.glob(os.path.join(corpus_dir, "*.txt")))
+    if not files:
+        raise SystemExit("no *.txt in %s" % corpus_dir)
+    raw = collections.Counter()
+    for path in files:
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                raw.update(line)
+    return count_chars(raw, codes), [os.path.basename(p) for p in files]
+
+
+def count_forms(forms_dir, codes, halfwidth_percent=None):
+    """count_chars of the form text made from the rows not held apart."""
+    if halfwidth_percent is None:
+        halfwidth_percent = FORM_HALFWIDTH_PERCENT
+    vocab = form_text.load_vocabulary(forms_dir, held=False)
+    raw = collections.Counter()
+    for value in form_text.Composer(vocab, FORM_SEED, halfwidth_percent).body():
+        raw.update(value)
+    return count_chars(raw, codes)
+
+
+class Body:
+    """The body of text the weights count: the running text once and the
+    form text `copies` times."""
+
+    def __init__(self, corpus, forms, copies):
+        self.corpus, self.ascii_counts, corpus_chars = corpus
+        self.forms, _, form_chars = forms
+        self.copies = copies
+        self.form_share = copies * form_chars / (corpus_chars + copies * form_chars)
+        self.counts = collections.Counter(self.corpus)
+        for u, n in self.forms.items():
+            self.counts[u] += copies * n
+
+    def describe(self, u):
+        """How the body count of a character is made."""
+        return "corpus %d + forms %d" % (self.corpus.get(u, 0), self.copies * self.forms.get(u, 0))
 
 
 def other_script(u):
@@ -297,9 +378,10 @@ def other_script(u):
     return None
 
 
-def fill_counts(counts, ascii_counts, codes):
+def fill_counts(body, codes):
     """{code point: (count used for the weight, how it was made)} for every
     character of a list class."""
+    counts = body.counts
     basis = {}
     for u in sorted(set(codes.to_unicode.values())):
         sjis = codes.to_sjis.get(u)
@@ -312,31 +394,14 @@ def fill_counts(counts, ascii_counts, codes):
         other = other_script(u)
         if other is not None and own < THIN:
             cross = counts.get(other, 0)
-            basis[u] = (own + KANA_CROSS_SHARE * cross,
-                        "kana %d + %g x U+%04X %d" % (own, KANA_CROSS_SHARE, other, cross))
+            basis[u] = (own + KANA_CROSS_SHARE * cross, "kana %s + %g x U+%04X %d" %
+                        (body.describe(u), KANA_CROSS_SHARE, other, cross))
         elif cls == "fullwidth-ascii":
-            a = ascii_counts.get(chr(u - 0xFEE0), 0)
-            basis[u] = (own + FULLWIDTH_SHARE * a, "full-width %d + %g x ASCII %d" % (own, FULLWIDTH_SHARE, a))
-        elif cls != "halfwidth-katakana":  # those below
-            basis[u] = (own, "corpus %d" % own)
-
-    # Half-width katakana: the full-width sounds each stands for.
-    spelled = collections.Counter()
-    for u in range(0x30A1, 0x30FD):
-        n = counts.get(u, 0)
-        decomposed = unicodedata.normalize("NFD", chr(u))
-        for part in decomposed:
-            spelled[part] += n
-    for u in range(0xFF61, 0xFFA0):
-        own = counts.get(u, 0)
-        full = unicodedata.normalize("NFKC", chr(u))
-        if u == 0xFF9E:
-            full = "\u3099"
-        elif u == 0xFF9F:
-            full = "\u309A"
-        stands_for = spelled[full] if full in spelled else counts.get(ord(full), 0)
-        basis[u] = (own + HALFWIDTH_SHARE * stands_for,
-                    "half-width %d + %g x U+%04X %d" % (own, HALFWIDTH_SHARE, ord(full), stands_for))
+            a = body.ascii_counts.get(chr(u - 0xFEE0), 0)
+            basis[u] = (own + FULLWIDTH_SHARE * a,
+                        "%s + %g x corpus ASCII %d" % (body.describe(u), FULLWIDTH_SHARE, a))
+        else:
+            basis[u] = (own, body.describe(u))
 
     # Box drawing: light and heavy strokes of one shape count together.
     for pair in BOX_PAIRS:
@@ -405,9 +470,9 @@ def round_weights(real, budget):
     return ints
 
 
-def build_list(counts, ascii_counts, codes):
-    """[(code point, weight, class, count, basis)], heaviest first."""
-    basis = fill_counts(counts, ascii_counts, codes)
+def build_list(body, codes):
+    """[(code point, weight, class, count in the body, basis)], heaviest first."""
+    basis = fill_counts(body, codes)
     chosen = choose(basis, codes)
     members = {u: cls for cls, us in chosen.items() for u in us}
     missing = [u for u in ANCHORS if u not in members]
@@ -421,7 +486,7 @@ def build_list(counts, ascii_counts, codes):
     rows = []
     for u, w in weights.items():
         how = "fixed" if u in ANCHORS else basis[u][1]
-        rows.append((u, w, members[u], counts.get(u, 0), how))
+        rows.append((u, w, members[u], body.counts.get(u, 0), how))
     rows.sort(key=lambda r: (-r[1], r[0]))
     check_list({u: w for u, w, *_ in rows}, members)
     return rows
@@ -447,15 +512,18 @@ def check_list(weights, members):
         raise ValueError("weight list: " + "; ".join(problems))
 
 
-def format_list(rows, corpus_files, codes):
+def format_list(rows, corpus_files, body, codes):
     out = [
         "# Character weights of the encoding detector. Generated by tools/gen_weights.py --list",
         "# from the character counts of the Japanese corpus (%s)" % ", ".join(corpus_files),
-        "# and the code page 932 mapping file; the rules are in the generator. Do not edit:",
-        "# change the generator and run it again, then run it with --tables.",
+        "# and of form text made from the name and place lists (the rows not held apart), counted",
+        "# %d times (%.1f%% of the characters), and the code page 932 mapping file; the rules are"
+        % (body.copies, 100 * body.form_share),
+        "# in the generator. Do not edit: change the generator and run it again, then run it",
+        "# with --tables.",
         "# %d characters, total weight %d, heaviest first (ties: lower code point)." % (len(rows), TOTAL),
         "# Columns: code point (as CP932.TXT gives it for the Shift_JIS code), character,",
-        "# weight, Shift_JIS code, class, corpus count, what the weight was made from.",
+        "# weight, Shift_JIS code, class, count in the body, what the weight was made from.",
         "codepoint\tchar\tweight\tsjis\tclass\tcount\tbasis",
     ]
     for u, w, cls, n, how in rows:
@@ -513,6 +581,7 @@ def main():
     stage.add_argument("--list", action="store_true", help="corpus -> weight list")
     stage.add_argument("--tables", action="store_true", help="weight list -> code tables")
     parser.add_argument("--corpus", default=DEFAULT_CORPUS, help="folder of the corpus *.txt files")
+    parser.add_argument("--forms", default=form_text.DEFAULT_FORMS, help="folder of names.tsv and places.tsv")
     parser.add_argument("--mapping", default=DEFAULT_MAPPING, help="the code page 932 mapping file")
     parser.add_argument("--weights", default=DEFAULT_LIST, help="the weight list (input of --tables)")
     parser.add_argument("--output", help="the file to write")
@@ -520,9 +589,10 @@ def main():
 
     codes = Codes(args.mapping)
     if args.list:
-        counts, ascii_counts, files = count_corpus(args.corpus, codes)
-        rows = build_list(counts, ascii_counts, codes)
-        write_text(args.output or DEFAULT_LIST, format_list(rows, files, codes))
+        corpus, files = count_corpus(args.corpus, codes)
+        body = Body(corpus, count_forms(args.forms, codes), FORM_COPIES)
+        rows = build_list(body, codes)
+        write_text(args.output or DEFAULT_LIST, format_list(rows, files, body, codes))
         return 0
 
     rows = read_list(args.weights)

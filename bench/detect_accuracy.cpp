@@ -120,9 +120,7 @@ public:
     }
 
     // The value in this code, or nothing when the code cannot hold it.
-    std::optional<std::string> encode(const std::string& utf8) {
-        return iconv_ ? iconv_->convert(utf8) : utf8;
-    }
+    std::optional<std::string> encode(const std::string& utf8) { return iconv_ ? iconv_->convert(utf8) : utf8; }
 
 private:
     std::optional<postori::test_support::Iconv> iconv_;

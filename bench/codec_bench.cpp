@@ -1,6 +1,8 @@
 // Throughput of the two conversions to Shift_JIS (code page 932) next to
 // glibc iconv and ICU converting the same text, with the ratios printed at
-// the end.
+// the end; also of the two steps of the UTF-8 one on their own (UTF-8 to
+// UTF-16, UTF-16 to Shift_JIS), and of both conversions over the same text
+// cut into short form values, one call per value.
 //
 // Input: a few MB of Japanese prose from the shared text corpus
 // (<repo>/../shared/data/corpus, read at start-up), or generated Japanese
@@ -19,6 +21,7 @@
 #include <iconv.h>
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -122,9 +125,38 @@ std::string iconv_all(const char* from, const char* to, const std::string& input
     return out;
 }
 
+// The text cut into short values, as a form's fields are: 2 to 24
+// characters each, whole characters only.
+std::vector<std::string> cut_into_values(const std::string& text, std::size_t (*character_length)(unsigned char)) {
+    constexpr std::size_t VALUE_TEXT_BYTES = 256 << 10;
+    std::vector<std::string> values;
+    std::size_t pos = 0;
+    for (std::size_t characters = 2; pos < text.size() && pos < VALUE_TEXT_BYTES; characters = characters % 24 + 2) {
+        std::size_t end = pos;
+        for (std::size_t k = 0; k < characters && end < text.size(); ++k) {
+            end += character_length(static_cast<unsigned char>(text[end]));
+        }
+        end = std::min(end, text.size());
+        values.push_back(text.substr(pos, end - pos));
+        pos = end;
+    }
+    return values;
+}
+
+std::size_t utf8_character_length(unsigned char first) {
+    return first < 0xC0 ? 1 : first < 0xE0 ? 2 : first < 0xF0 ? 3 : 4;
+}
+
+std::size_t euc_character_length(unsigned char first) {
+    return first == 0x8F ? 3 : first >= 0x8E ? 2 : 1;
+}
+
 struct Inputs {
     std::string utf8;
     std::string euc;
+    std::u16string utf16;  // the UTF-8 text as UTF-16, for the second step alone
+    std::vector<std::string> utf8_values;
+    std::vector<std::string> euc_values;
     bool from_corpus = false;
 };
 
@@ -138,6 +170,9 @@ const Inputs& inputs() {
         }
         in.utf8 = iconv_all("CP932", "UTF-8", iconv_all("UTF-8", "CP932", text));
         in.euc = iconv_all("UTF-8", "EUC-JP-MS", in.utf8);
+        in.utf16 = postori::utf8_to_utf16(in.utf8);
+        in.utf8_values = cut_into_values(in.utf8, utf8_character_length);
+        in.euc_values = cut_into_values(in.euc, euc_character_length);
         return in;
     }();
     return prepared;
@@ -250,6 +285,48 @@ void bench_ours(benchmark::State& state, Source source) {
     finish(state, input, output_bytes);
 }
 
+// The two steps of utf8_to_sjis on their own; bytes of their own input.
+void bench_utf8_to_utf16(benchmark::State& state) {
+    const std::string& input = inputs().utf8;
+    std::size_t output_units = 0;
+    for (auto _ : state) {
+        const std::u16string out = postori::utf8_to_utf16(input);
+        benchmark::DoNotOptimize(out.data());
+        output_units = out.size();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+    state.counters["out_units"] = static_cast<double>(output_units);
+}
+
+void bench_utf16_to_sjis(benchmark::State& state) {
+    const std::u16string& input = inputs().utf16;
+    std::size_t output_bytes = 0;
+    for (auto _ : state) {
+        const std::string out = postori::utf16_to_sjis(input);
+        benchmark::DoNotOptimize(out.data());
+        output_bytes = out.size();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size() * sizeof(char16_t)));
+    state.counters["out_bytes"] = static_cast<double>(output_bytes);
+}
+
+// One call per short value: what a capture of many fields costs.
+void bench_ours_values(benchmark::State& state, Source source) {
+    const std::vector<std::string>& values = source == Source::Euc ? inputs().euc_values : inputs().utf8_values;
+    std::size_t input_bytes = 0;
+    for (const std::string& value : values) {
+        input_bytes += value.size();
+    }
+    for (auto _ : state) {
+        for (const std::string& value : values) {
+            const std::string out = source == Source::Euc ? postori::euc_to_sjis(value) : postori::utf8_to_sjis(value);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input_bytes));
+    state.counters["values"] = static_cast<double>(values.size());
+}
+
 void bench_iconv(benchmark::State& state, Source source) {
     const std::string& input = input_of(source);
     IconvConverter converter(source == Source::Euc ? "EUC-JP-MS" : "UTF-8", "CP932");
@@ -281,7 +358,11 @@ void register_benchmarks() {
         benchmark::RegisterBenchmark((name + "/ours").c_str(), bench_ours, source)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((name + "/iconv").c_str(), bench_iconv, source)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((name + "/icu").c_str(), bench_icu, source)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((name + "/ours_values").c_str(), bench_ours_values, source)
+            ->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark("utf8_to_utf16/ours", bench_utf8_to_utf16)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("utf16_to_sjis/ours", bench_utf16_to_sjis)->Unit(benchmark::kMillisecond);
 }
 
 // Passes everything to the usual display and keeps each benchmark's
@@ -346,8 +427,9 @@ void print_output_check() {
 
 void print_summary(const std::map<std::string, double>& rates) {
     const Inputs& in = inputs();
-    std::printf("\ninput: %s, UTF-8 %zu bytes, EUC-JP %zu bytes\n",
-                in.from_corpus ? "shared corpus" : "generated text (corpus not found)", in.utf8.size(), in.euc.size());
+    std::printf("\ninput: %s, UTF-8 %zu bytes, EUC-JP %zu bytes; %zu / %zu short values\n",
+                in.from_corpus ? "shared corpus" : "generated text (corpus not found)", in.utf8.size(), in.euc.size(),
+                in.utf8_values.size(), in.euc_values.size());
     print_output_check();
     std::printf("ICU converters: EUC-JP / UTF-8 -> %s (%s); MB = 10^6 bytes of input\n", ICU_SJIS,
                 IcuConverter("UTF-8", ICU_SJIS).target_name());
@@ -367,6 +449,15 @@ void print_summary(const std::map<std::string, double>& rates) {
         }
         std::printf("%-14s %12.1f %12.1f %12.1f %10.2f %10.2f\n", prefix, ours / 1e6, iconv_rate / 1e6, icu / 1e6,
                     ours / iconv_rate, ours / icu);
+    }
+    // Ours alone: the conversions over short values, and the two steps of
+    // the UTF-8 one (MB of their own input: UTF-16 counts two bytes a unit).
+    for (const char* name :
+         {"euc_to_sjis/ours_values", "utf8_to_sjis/ours_values", "utf8_to_utf16/ours", "utf16_to_sjis/ours"}) {
+        const auto it = rates.find(name);
+        if (it != rates.end()) {
+            std::printf("%-24s %12.1f\n", name, it->second / 1e6);
+        }
     }
 }
 

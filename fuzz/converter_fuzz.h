@@ -1,9 +1,11 @@
-// What the converter fuzz targets share: the one-shot conversion of a text
-// must equal the same text fed to a streaming converter in pieces, with the
-// split points drawn from the input itself; after every convert() only a
-// short tail of what was fed may be pending; reset() empties the converter
-// for reuse. Short inputs are also tried repeated past a chunk's length, so
-// that chunk ends fall among their sequences.
+// What the converter fuzz targets share: the one-shot conversion of a text,
+// fast kernels and all, must equal its conversion by the character rules
+// alone (codec/convert_plain.h) and the same text fed to a streaming
+// converter in pieces, with the split points drawn from the input itself;
+// after every convert() only a short tail of what was fed may be pending;
+// reset() empties the converter for reuse. Short inputs are also tried
+// repeated past a chunk's length, so that chunk ends fall among their
+// sequences and the kernels get long runs to take.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 
 #include "codec/convert.h"
+#include "codec/convert_plain.h"
 
 namespace postori::fuzz {
 

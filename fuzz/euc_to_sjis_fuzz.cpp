@@ -1,5 +1,6 @@
-// Any bytes as EUC-JP text, converted at once and in pieces: at most a
-// two-byte tail may stay pending, and no byte gives more than one output byte.
+// Any bytes as EUC-JP text, converted at once, by the rules alone and in
+// pieces: at most a two-byte tail may stay pending, and no byte gives more
+// than one output byte.
 #include <string>
 
 #include "converter_fuzz.h"
@@ -14,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string copy = text;
         const std::string whole = postori::euc_to_sjis(text);
         require(text == copy && whole.size() <= text.size());
+        require(postori::plain::euc_to_sjis(text) == whole);
         check_in_pieces<postori::EucToSjisConverter>(text, whole, splits, 2);
     });
     return 0;

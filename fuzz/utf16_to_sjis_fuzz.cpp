@@ -1,6 +1,6 @@
 // Any bytes as UTF-16 text (little-endian pairs; an odd last byte is left
-// out), converted at once and in pieces: nothing stays pending after a
-// convert(), and no unit gives more than two bytes.
+// out), converted at once, by the rules alone and in pieces: nothing stays
+// pending after a convert(), and no unit gives more than two bytes.
 #include <string>
 
 #include "converter_fuzz.h"
@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::u16string copy = text;
         const std::string whole = postori::utf16_to_sjis(text);
         require(text == copy && whole.size() <= 2 * text.size());
+        require(postori::plain::utf16_to_sjis(text) == whole);
         check_in_pieces<postori::Utf16ToSjisConverter>(text, whole, splits, 0);
     });
     return 0;

@@ -1,7 +1,7 @@
-// Any bytes as UTF-8 text, converted to UTF-16 at once and in pieces: at most
-// a five-byte tail may stay pending and no byte gives more than one unit. The
-// direct conversion to Shift_JIS must equal the Shift_JIS conversion of the
-// UTF-16 result.
+// Any bytes as UTF-8 text, converted to UTF-16 at once, by the rules alone
+// and in pieces: at most a five-byte tail may stay pending and no byte gives
+// more than one unit. The direct conversion to Shift_JIS, fast and by the
+// rules alone, must equal the Shift_JIS conversion of the UTF-16 result.
 #include <string>
 
 #include "converter_fuzz.h"
@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string copy = text;
         const std::u16string whole = postori::utf8_to_utf16(text);
         require(text == copy && whole.size() <= text.size());
-        require(postori::utf8_to_sjis(text) == postori::utf16_to_sjis(whole) && text == copy);
+        require(postori::plain::utf8_to_utf16(text) == whole);
+        const std::string sjis = postori::utf8_to_sjis(text);
+        require(sjis == postori::utf16_to_sjis(whole) && sjis == postori::plain::utf8_to_sjis(text) && text == copy);
         check_in_pieces<postori::Utf8ToUtf16Converter>(text, whole, splits, 5);
     });
     return 0;

@@ -1,7 +1,8 @@
 // The converters to Shift_JIS: every byte rule and failure case on
-// hand-picked inputs, chunk and split independence on long random texts, and
-// every code against glibc iconv, where each deliberate difference is counted
-// under a named rule and any other difference fails.
+// hand-picked inputs, chunk and split independence on long random texts (and
+// the fast paths against the rules alone on the same texts), and every code
+// against glibc iconv, where each deliberate difference is counted under a
+// named rule and any other difference fails.
 #include "codec/convert.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
+
+#include "codec/convert_plain.h"
 
 namespace postori {
 namespace {
@@ -262,14 +265,17 @@ auto convert_in_pieces(const Text& text, std::mt19937& random, std::size_t pendi
     return converter.output;
 }
 
+// The one-shot conversion of each text equals its conversion by the rules
+// alone and the converter fed in pieces.
 template <typename Converter, typename Text>
-void check_splits(const std::vector<Text>& pool, auto one_shot, std::size_t pending_max) {
+void check_splits(const std::vector<Text>& pool, auto one_shot, auto by_rules, std::size_t pending_max) {
     std::mt19937 random(20240611);
     for (int round = 0; round < 40; ++round) {
         const Text text = random_text(random, pool, 1000 + random() % 2500);
         const Text copy = text;
         const auto whole = one_shot(text);
         EXPECT_EQ(text, copy) << "the argument changed";
+        EXPECT_EQ(by_rules(text), whole) << "round " << round << ": fast paths and rules differ";
         EXPECT_EQ(convert_in_pieces<Converter>(text, random, pending_max), whole) << "round " << round;
     }
 }
@@ -294,15 +300,15 @@ const std::vector<std::u16string> utf16_pool = {
     u"a", u"\u3042", u"\u4E9C", u"\uFF61", u"\uE000", units("D83D DE00"), u"\u00A5", u"\u2170", u"\u301C"};
 
 TEST(EucToSjis, SplitsGiveTheSameOutput) {
-    check_splits<EucToSjisConverter>(euc_pool, euc_to_sjis, 2);
+    check_splits<EucToSjisConverter>(euc_pool, euc_to_sjis, plain::euc_to_sjis, 2);
 }
 
 TEST(Utf8ToUtf16, SplitsGiveTheSameOutput) {
-    check_splits<Utf8ToUtf16Converter>(utf8_pool, utf8_to_utf16, 5);
+    check_splits<Utf8ToUtf16Converter>(utf8_pool, utf8_to_utf16, plain::utf8_to_utf16, 5);
 }
 
 TEST(Utf16ToSjis, SplitsGiveTheSameOutput) {
-    check_splits<Utf16ToSjisConverter>(utf16_pool, utf16_to_sjis, 0);
+    check_splits<Utf16ToSjisConverter>(utf16_pool, utf16_to_sjis, plain::utf16_to_sjis, 0);
 }
 
 // Every character in one long text, in a fixed random order, among ASCII
@@ -360,7 +366,7 @@ TEST(Converters, AsciiRunsOfEveryLength) {
 }
 
 // utf8_to_sjis is the UTF-16 to Shift_JIS conversion of the finished UTF-16
-// text, pending bytes at the end included.
+// text, pending bytes at the end included, fast paths or the rules alone.
 TEST(Utf8ToSjis, EqualsConversionByWayOfUtf16) {
     const std::vector<std::string> cut_tails = {bytes("C2"), bytes("E3 81"), bytes("F0 9F 98"),
                                                 bytes("FC 80 80 80 80")};
@@ -370,7 +376,9 @@ TEST(Utf8ToSjis, EqualsConversionByWayOfUtf16) {
         if (round % 2 == 1) {
             text += cut_tails[random() % cut_tails.size()];
         }
-        EXPECT_EQ(hex(utf8_to_sjis(text)), hex(utf16_to_sjis(utf8_to_utf16(text)))) << "round " << round;
+        const std::string sjis = utf8_to_sjis(text);
+        EXPECT_EQ(hex(sjis), hex(utf16_to_sjis(utf8_to_utf16(text)))) << "round " << round;
+        EXPECT_EQ(hex(sjis), hex(plain::utf8_to_sjis(text))) << "round " << round;
     }
 }
 

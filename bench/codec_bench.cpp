@@ -18,7 +18,6 @@
 // buffer sized once beforehand; ours returns a new std::string per call, as
 // its callers use it.
 #include <benchmark/benchmark.h>
-#include <iconv.h>
 #include <unicode/ucnv.h>
 
 #include <algorithm>
@@ -34,6 +33,7 @@
 #include <vector>
 
 #include "codec/convert.h"
+#include "tests/support/iconv.h"
 
 namespace {
 
@@ -102,27 +102,11 @@ std::string generated_text() {
 // The whole of `input` converted by iconv, skipping any input byte it
 // cannot convert. Used only to prepare the inputs.
 std::string iconv_all(const char* from, const char* to, const std::string& input) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    postori::test_support::Iconv conversion(to, from);
+    if (!conversion.ok()) {
         throw std::runtime_error(std::string("iconv has no ") + from + " -> " + to);
     }
-    std::string out(input.size() * 2 + 16, '\0');
-    char* in_ptr = const_cast<char*>(input.data());
-    std::size_t in_left = input.size();
-    char* out_ptr = out.data();
-    std::size_t out_left = out.size();
-    while (in_left > 0) {
-        if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) {
-            if (errno != EILSEQ && errno != EINVAL) {
-                throw std::runtime_error("iconv output buffer too small");
-            }
-            ++in_ptr;
-            --in_left;
-        }
-    }
-    out.resize(out.size() - out_left);
-    iconv_close(cd);
-    return out;
+    return conversion.convert_skipping(input);
 }
 
 // The text cut into short values, as a form's fields are: 2 to 24
@@ -180,37 +164,21 @@ const Inputs& inputs() {
 
 // --- the converters, one call over a whole input ---------------------------
 
+// iconv converting into the caller's buffer (see Iconv::convert_skipping_into):
+// an unconvertible byte is skipped, as ours would replace it.
 class IconvConverter {
 public:
-    IconvConverter(const char* from, const char* to) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+    IconvConverter(const char* from, const char* to) : conversion_(to, from) {
+        if (!conversion_.ok()) {
             throw std::runtime_error(std::string("iconv has no ") + from + " -> " + to);
         }
     }
-    ~IconvConverter() { iconv_close(cd_); }
-    IconvConverter(const IconvConverter&) = delete;
-    IconvConverter& operator=(const IconvConverter&) = delete;
-
-    // Converts into `out` (sized by the caller) and returns the bytes
-    // written; an unconvertible byte is skipped, as ours would replace it.
     std::size_t convert(const std::string& input, std::string& out) {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char* in_ptr = const_cast<char*>(input.data());
-        std::size_t in_left = input.size();
-        char* out_ptr = out.data();
-        std::size_t out_left = out.size();
-        while (in_left > 0 && iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) {
-            if (errno == E2BIG) {
-                break;
-            }
-            ++in_ptr;
-            --in_left;
-        }
-        return out.size() - out_left;
+        return conversion_.convert_skipping_into(input, out);
     }
 
 private:
-    iconv_t cd_;
+    postori::test_support::Iconv conversion_;
 };
 
 class IcuConverter {

@@ -3,7 +3,7 @@
 // than one output byte.
 #include <string>
 
-#include "converter_fuzz.h"
+#include "fuzz/converter_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace postori::fuzz;

@@ -3,7 +3,7 @@
 // pending after a convert(), and no unit gives more than two bytes.
 #include <string>
 
-#include "converter_fuzz.h"
+#include "fuzz/converter_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace postori::fuzz;

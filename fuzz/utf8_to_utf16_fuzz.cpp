@@ -4,7 +4,7 @@
 // rules alone, must equal the Shift_JIS conversion of the UTF-16 result.
 #include <string>
 
-#include "converter_fuzz.h"
+#include "fuzz/converter_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace postori::fuzz;

@@ -6,7 +6,6 @@
 #include "codec/convert.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -21,41 +20,18 @@
 #include <vector>
 
 #include "codec/convert_plain.h"
+#include "tests/support/bytes.h"
+#include "tests/support/iconv.h"
+#include "tests/support/utf8_reference.h"
 
 namespace postori {
 namespace {
 
-// "A4 A2" -> the bytes A4 A2.
-std::string bytes(std::string_view hex) {
-    std::string out;
-    for (std::size_t k = 0; k < hex.size(); k += 3) {
-        out += static_cast<char>(std::stoi(std::string(hex.substr(k, 2)), nullptr, 16));
-    }
-    return out;
-}
-
-// "3042 0041" -> the UTF-16 units U+3042 U+0041.
-std::u16string units(std::string_view hex) {
-    std::u16string out;
-    for (std::size_t k = 0; k < hex.size(); k += 5) {
-        out += static_cast<char16_t>(std::stoi(std::string(hex.substr(k, 4)), nullptr, 16));
-    }
-    return out;
-}
-
-template <typename Text>
-std::string hex(const Text& text) {
-    std::string out;
-    char buf[8];
-    for (const auto c : text) {
-        std::snprintf(buf, sizeof buf, sizeof c == 1 ? "%02X " : "%04X ",
-                      static_cast<unsigned>(static_cast<std::make_unsigned_t<decltype(c)>>(c)));
-        out += buf;
-    }
-    return out;
-}
-
-std::string utf8_of(std::uint32_t cp);
+using reference::utf8_of;
+using test_support::bytes_of_hex;
+using test_support::hex;
+using test_support::Iconv;
+using test_support::units_of_hex;
 
 // --- byte rules and failure cases -------------------------------------------
 
@@ -126,7 +102,7 @@ TEST(EucToSjis, Cases) {
         {"lead before a low byte", "F0 40", "3F 40", 0},
     };
     for (const Case& c : cases) {
-        check_case<EucToSjisConverter>(c, bytes, bytes, euc_to_sjis);
+        check_case<EucToSjisConverter>(c, bytes_of_hex, bytes_of_hex, euc_to_sjis);
     }
 }
 
@@ -151,7 +127,7 @@ TEST(Utf8ToUtf16, Cases) {
         {"five bytes of a six-byte form", "41 FC 80 80 80 80", "0041 003F 003F 003F 003F 003F", 5},
     };
     for (const Case& c : cases) {
-        check_case<Utf8ToUtf16Converter>(c, bytes, units, utf8_to_utf16);
+        check_case<Utf8ToUtf16Converter>(c, bytes_of_hex, units_of_hex, utf8_to_utf16);
     }
 }
 
@@ -174,7 +150,7 @@ TEST(Utf16ToSjis, Cases) {
         {"just outside private use", "DFFF F900", "3F 3F", 0},
     };
     for (const Case& c : cases) {
-        check_case<Utf16ToSjisConverter>(c, units, bytes, utf16_to_sjis);
+        check_case<Utf16ToSjisConverter>(c, units_of_hex, bytes_of_hex, utf16_to_sjis);
     }
 }
 
@@ -198,7 +174,7 @@ TEST(Utf8ToSjis, Cases) {
         {"overlong NUL kept", "C0 80", "00", 0},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(hex(utf8_to_sjis(bytes(c.in))), hex(bytes(c.out))) << c.name;
+        EXPECT_EQ(hex(utf8_to_sjis(bytes_of_hex(c.in))), hex(bytes_of_hex(c.out))) << c.name;
     }
 }
 
@@ -208,20 +184,20 @@ TEST(Converters, ReplacementsAndReset) {
 
     // Output and a pending tail are both discarded.
     EucToSjisConverter euc;
-    euc.input = bytes("A4 A2 8F B0");
+    euc.input = bytes_of_hex("A4 A2 8F B0");
     euc.convert();
     euc.reset();
     EXPECT_TRUE(euc.input.empty() && euc.output.empty());
-    euc.input = bytes("A2 41");
+    euc.input = bytes_of_hex("A2 41");
     euc.convert();
     euc.finish();
-    EXPECT_EQ(hex(euc.output), hex(bytes("3F 41")));
+    EXPECT_EQ(hex(euc.output), hex(bytes_of_hex("3F 41")));
 
     Utf8ToUtf16Converter utf8;
-    utf8.input = bytes("41 E3 81");
+    utf8.input = bytes_of_hex("41 E3 81");
     utf8.convert();
     utf8.reset();
-    utf8.input = bytes("82");
+    utf8.input = bytes_of_hex("82");
     utf8.convert();
     utf8.finish();
     EXPECT_EQ(utf8.output, u"?");
@@ -285,7 +261,7 @@ std::vector<std::string> pieces(std::string_view hex_pieces) {
     std::vector<std::string> out;
     for (std::size_t start = 0; start <= hex_pieces.size();) {
         const std::size_t end = std::min(hex_pieces.find('|', start), hex_pieces.size());
-        out.push_back(bytes(hex_pieces.substr(start, end - start)));
+        out.push_back(bytes_of_hex(hex_pieces.substr(start, end - start)));
         start = end + 1;
     }
     return out;
@@ -297,7 +273,7 @@ const std::vector<std::string> utf8_pool = pieces(
     "61|0D 0A|E3 81 82|C2 A9|F0 9F 98 80|EF BB BF|EE 80 80|E3 41 42|80|E3 81|F8 88 80 80 80|FC 80 80 80 80 80|"
     "EF BD A1|C2 A5|ED A0 80");
 const std::vector<std::u16string> utf16_pool = {
-    u"a", u"\u3042", u"\u4E9C", u"\uFF61", u"\uE000", units("D83D DE00"), u"\u00A5", u"\u2170", u"\u301C"};
+    u"a", u"\u3042", u"\u4E9C", u"\uFF61", u"\uE000", units_of_hex("D83D DE00"), u"\u00A5", u"\u2170", u"\u301C"};
 
 TEST(EucToSjis, SplitsGiveTheSameOutput) {
     check_splits<EucToSjisConverter>(euc_pool, euc_to_sjis, plain::euc_to_sjis, 2);
@@ -358,18 +334,18 @@ TEST(Converters, AsciiRunsOfEveryLength) {
     for (std::size_t n = 0; n <= letters.size(); ++n) {
         const std::string run = letters.substr(0, n);
         const std::u16string run16(run.begin(), run.end());
-        EXPECT_EQ(hex(euc_to_sjis(run + bytes("A4 A2") + run)), hex(run + bytes("82 A0") + run)) << n;
-        EXPECT_EQ(hex(utf8_to_utf16(run + bytes("E3 81 82") + run)), hex(run16 + u"\u3042" + run16)) << n;
-        EXPECT_EQ(hex(utf8_to_sjis(run + bytes("E3 81 82") + run)), hex(run + bytes("82 A0") + run)) << n;
-        EXPECT_EQ(hex(utf16_to_sjis(run16 + u"\u3042" + run16)), hex(run + bytes("82 A0") + run)) << n;
+        EXPECT_EQ(hex(euc_to_sjis(run + bytes_of_hex("A4 A2") + run)), hex(run + bytes_of_hex("82 A0") + run)) << n;
+        EXPECT_EQ(hex(utf8_to_utf16(run + bytes_of_hex("E3 81 82") + run)), hex(run16 + u"\u3042" + run16)) << n;
+        EXPECT_EQ(hex(utf8_to_sjis(run + bytes_of_hex("E3 81 82") + run)), hex(run + bytes_of_hex("82 A0") + run)) << n;
+        EXPECT_EQ(hex(utf16_to_sjis(run16 + u"\u3042" + run16)), hex(run + bytes_of_hex("82 A0") + run)) << n;
     }
 }
 
 // utf8_to_sjis is the UTF-16 to Shift_JIS conversion of the finished UTF-16
 // text, pending bytes at the end included, fast paths or the rules alone.
 TEST(Utf8ToSjis, EqualsConversionByWayOfUtf16) {
-    const std::vector<std::string> cut_tails = {bytes("C2"), bytes("E3 81"), bytes("F0 9F 98"),
-                                                bytes("FC 80 80 80 80")};
+    const std::vector<std::string> cut_tails = {bytes_of_hex("C2"), bytes_of_hex("E3 81"), bytes_of_hex("F0 9F 98"),
+                                                bytes_of_hex("FC 80 80 80 80")};
     std::mt19937 random(99);
     for (int round = 0; round < 60; ++round) {
         std::string text = random_text(random, utf8_pool, random() % 3000);
@@ -383,39 +359,6 @@ TEST(Utf8ToSjis, EqualsConversionByWayOfUtf16) {
 }
 
 // --- against glibc iconv ---------------------------------------------------
-
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Iconv() {
-        if (valid()) {
-            iconv_close(cd_);
-        }
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-
-    bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // The whole conversion of `in`, or nothing when iconv rejects any of it.
-    std::optional<std::string> operator()(const std::string& in) {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string out(4 * in.size() + 16, '\0');
-        char* src = const_cast<char*>(in.data());
-        std::size_t src_left = in.size();
-        char* dst = out.data();
-        std::size_t dst_left = out.size();
-        if (iconv(cd_, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1) ||
-            iconv(cd_, nullptr, nullptr, &dst, &dst_left) == static_cast<std::size_t>(-1)) {
-            return std::nullopt;
-        }
-        out.resize(out.size() - dst_left);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
 
 // One difference between our output and iconv's for one input code.
 struct Difference {
@@ -442,9 +385,9 @@ void classify(const std::vector<Difference>& differences, std::vector<Rule>& rul
             }
         }
         if (matching.size() != 1) {
-            ADD_FAILURE() << std::hex << "code " << d.code << ": ours [" << postori::hex(d.ours) << "] iconv ["
-                          << (d.iconv ? postori::hex(*d.iconv) : std::string("rejects")) << "] matches "
-                          << matching.size() << " rules";
+            ADD_FAILURE() << std::hex << "code " << d.code << ": ours [" << hex(d.ours) << "] iconv ["
+                          << (d.iconv ? hex(*d.iconv) : std::string("rejects")) << "] matches " << matching.size()
+                          << " rules";
             continue;
         }
         ++matching.front()->count;
@@ -473,13 +416,13 @@ std::string jis_code(unsigned row, unsigned cell) {
 TEST(EucToSjis, AgreesWithIconvExceptByRule) {
     Iconv from_euc("CP932", "EUC-JP-MS");
     Iconv decode("UTF-32LE", "CP932");
-    ASSERT_TRUE(from_euc.valid() && decode.valid());
+    ASSERT_TRUE(from_euc.ok() && decode.ok());
 
     std::vector<Difference> differences;
     std::size_t compared = 0;
     auto compare = [&](std::uint32_t code, const std::string& in) {
         ++compared;
-        Difference d{code, euc_to_sjis(in), from_euc(in)};
+        Difference d{code, euc_to_sjis(in), from_euc.convert(in)};
         if (d.iconv != d.ours) {
             differences.push_back(std::move(d));
         }
@@ -498,7 +441,7 @@ TEST(EucToSjis, AgreesWithIconvExceptByRule) {
     auto row = [](const Difference& d) { return d.code >= 0xA100 && d.code <= 0xFFFF ? (d.code >> 8) - 0xA0 : 0; };
     auto cell = [](const Difference& d) { return (d.code & 0xFF) - 0xA0; };
     auto by_arithmetic = [&](const Difference& d) { return d.ours == jis_code(row(d), cell(d)); };
-    auto undefined = [&](const std::string& sjis) { return !decode(sjis).has_value(); };
+    auto undefined = [&](const std::string& sjis) { return !decode.convert(sjis).has_value(); };
     std::vector<Rule> rules = {
         {"codes EUC-JP-MS leaves undefined: iconv rejects them, we write the row/cell code, which code page 932 "
          "leaves undefined too",
@@ -510,7 +453,7 @@ TEST(EucToSjis, AgreesWithIconvExceptByRule) {
          "we keep the row 13 code",
          [&](const Difference& d) {
              return row(d) == 13 && d.iconv && lead(*d.iconv) <= 0x84 && by_arithmetic(d) &&
-                    decode(d.ours).has_value() && decode(d.ours) == decode(*d.iconv);
+                    decode.convert(d.ours).has_value() && decode.convert(d.ours) == decode.convert(*d.iconv);
          },
          9},
         {"rows 85-88 and 93-94: EUC-JP-MS makes them user-defined (iconv: 0xF040-0xF4FC), we write the row/cell "
@@ -524,7 +467,7 @@ TEST(EucToSjis, AgreesWithIconvExceptByRule) {
          "the IBM extension code of the same character",
          [&](const Difference& d) {
              return row(d) >= 89 && row(d) <= 92 && user_defined(d.iconv) && lead(d.ours) >= 0xFA &&
-                    decode(d.ours) == decode(jis_code(row(d), cell(d)));
+                    decode.convert(d.ours) == decode.convert(jis_code(row(d), cell(d)));
          },
          373},
         {"rows 89-92 without a table entry (0xFCEF, 0xFCF0, 0xFCFB): '?' for the lead byte, the second byte is "
@@ -541,37 +484,16 @@ TEST(EucToSjis, AgreesWithIconvExceptByRule) {
     classify(differences, rules);
 }
 
-std::string utf8_of(std::uint32_t cp) {
-    std::string out;
-    auto put = [&](std::uint32_t v) { out += static_cast<char>(v); };
-    if (cp < 0x80) {
-        put(cp);
-    } else if (cp < 0x800) {
-        put(0xC0 | (cp >> 6));
-        put(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        put(0xE0 | (cp >> 12));
-        put(0x80 | ((cp >> 6) & 0x3F));
-        put(0x80 | (cp & 0x3F));
-    } else {
-        put(0xF0 | (cp >> 18));
-        put(0x80 | ((cp >> 12) & 0x3F));
-        put(0x80 | ((cp >> 6) & 0x3F));
-        put(0x80 | (cp & 0x3F));
-    }
-    return out;
-}
-
 TEST(Utf8ToSjis, AgreesWithIconvExceptByRule) {
     Iconv from_utf8("CP932", "UTF-8");
     Iconv decode("UTF-32LE", "CP932");
-    ASSERT_TRUE(from_utf8.valid() && decode.valid());
+    ASSERT_TRUE(from_utf8.ok() && decode.ok());
 
     std::vector<Difference> differences;
     std::size_t agreed = 0;
     for (std::uint32_t cp = 0; cp <= 0x10FFFF; ++cp) {
         const std::string in = utf8_of(cp);
-        Difference d{cp, utf8_to_sjis(in), from_utf8(in)};
+        Difference d{cp, utf8_to_sjis(in), from_utf8.convert(in)};
         if (d.iconv == d.ours) {
             ++agreed;
         } else {
@@ -590,7 +512,8 @@ TEST(Utf8ToSjis, AgreesWithIconvExceptByRule) {
          "code (0xED/0xEE)",
          [&](const Difference& d) {
              return d.iconv && lead(*d.iconv) >= 0xFA && lead(*d.iconv) <= 0xFC && lead(d.ours) >= 0xED &&
-                    lead(d.ours) <= 0xEE && decode(d.ours).has_value() && decode(d.ours) == decode(*d.iconv);
+                    lead(d.ours) <= 0xEE && decode.convert(d.ours).has_value() &&
+                    decode.convert(d.ours) == decode.convert(*d.iconv);
          },
          373},
         {"U+00A5 and U+203E: iconv maps them to 0x5C and 0x7E, we have no code for them and write '?'",

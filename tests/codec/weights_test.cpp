@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "reference/cp932_mapping.h"
+#include "tests/support/cp932_mapping.h"
 
 namespace postori {
 namespace {

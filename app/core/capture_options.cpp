@@ -90,6 +90,11 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
         }
         const bool takes_value =
             option == "--port" || option == "--bind" || option == "--code" || option == "--timeout";
+        const bool flag = option == "--json" || option == "--help" || option == "-h" || option == "--version";
+        if (!takes_value && !flag) {
+            return usage_error((option.starts_with("-") ? "unknown option " : "unexpected argument ") +
+                               quoted(args[k]));
+        }
         if (takes_value && !value) {
             if (k + 1 == args.size()) {
                 return usage_error(std::string(option) + " needs a value");
@@ -133,10 +138,6 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
                 return usage_error("--timeout takes a number of seconds above 0 (30, 0.5), not " + quoted(*value));
             }
             options.timeout = timeout;
-        } else if (option.starts_with("-")) {
-            return usage_error("unknown option " + quoted(option));
-        } else {
-            return usage_error("unexpected argument " + quoted(option));
         }
     }
     return command;

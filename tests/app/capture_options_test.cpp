@@ -82,6 +82,7 @@ TEST(CaptureOptions, WrongCommandLinesSayWhatIsWrong) {
         {{"--json=yes"}, "--json takes no value"},
         {{"-p"}, "unknown option '-p'"},
         {{"--bogus\n"}, "unknown option '--bogus?'"},
+        {{"--bo\x15gus=1"}, "unknown option '--bo?gus=1'"},
         {{"9250"}, "unexpected argument '9250'"},
         {{"--code", std::string_view("x\x01y")}, "--code takes auto, euc, sjis or utf8, not 'x?y'"},
     };

@@ -151,7 +151,7 @@ private:
                 if (!member) {
                     return std::nullopt;
                 }
-                value.members.emplace_back(std::move(key), std::move(*member));
+                value.members.push_back({std::move(key), std::move(*member)});
                 skip_space();
             } while (take(','));
             return take('}') ? std::optional(std::move(value)) : fail("',' or '}' expected");

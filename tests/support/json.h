@@ -6,10 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace postori::test_support {
+
+struct JsonMember;
 
 struct JsonValue {
     enum class Kind { Null, Bool, Number, String, Array, Object };
@@ -18,10 +19,15 @@ struct JsonValue {
     double number = 0;
     std::string string;  // UTF-8, escapes resolved
     std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;  // in order
+    std::vector<JsonMember> members;  // in order
 
     // The first member named `key`, or nullptr (also when not an object).
     [[nodiscard]] const JsonValue* member(std::string_view key) const;
+};
+
+struct JsonMember {
+    std::string name;
+    JsonValue value;
 };
 
 // Reads `text` as one JSON text with optional white space around it. Strict:

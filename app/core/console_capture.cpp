@@ -1,5 +1,6 @@
 #include "app/core/console_capture.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -148,7 +149,11 @@ public:
                              shown_as_utf8(value_as_sjis(field.value, used)).c_str());
             }
         }
-        std::fflush(out_);
+        // A capture that did not reach its reader is no success.
+        if (std::fflush(out_) != 0 || std::ferror(out_) != 0) {
+            exit_ = CaptureExit::Failed;
+            fail(std::string("cannot write the capture: ") + std::strerror(errno));
+        }
     }
 
 private:

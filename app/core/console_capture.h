@@ -16,7 +16,8 @@ namespace postori {
 // cancel the wait, and so does the time-out. A captured form goes to `out`,
 // as one JSON object (capture_json.h) or as text for people: the code, then
 // a line per field with its name as received and its value as the window
-// shows it. Every other outcome is one line on `err`. Returns how it ended.
+// shows it (a capture that cannot be written there fails). Every other
+// outcome is one line on `err`. Returns how it ended.
 CaptureExit run_console_capture(const CaptureOptions& options, std::FILE* out, std::FILE* err);
 
 // The whole tool over the arguments after the program's name: --help and

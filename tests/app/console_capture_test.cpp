@@ -35,9 +35,12 @@ std::string read_all(std::FILE* file) {
 
 // Runs the tool in this process with `args`. Once it says it waits, `client`
 // (when given) gets the port it listens on.
-ToolRun run_tool(const std::vector<std::string>& args, const std::function<void(int port)>& client = {}) {
+// Its standard output is `out` when given (the tool's run closes it), else
+// a scratch file read back.
+ToolRun run_tool(const std::vector<std::string>& args, const std::function<void(int port)>& client = {},
+                 std::FILE* given_out = nullptr) {
     std::vector<std::string_view> views(args.begin(), args.end());
-    std::FILE* out = std::tmpfile();
+    std::FILE* out = given_out != nullptr ? given_out : std::tmpfile();
     int pipe_fds[2];
     if (out == nullptr || ::pipe(pipe_fds) != 0) {
         ADD_FAILURE() << "no scratch file or pipe";
@@ -60,7 +63,7 @@ ToolRun run_tool(const std::vector<std::string>& args, const std::function<void(
     }
     tool.join();
     std::fclose(err_read);
-    run.out = read_all(out);
+    run.out = given_out != nullptr ? "" : read_all(out);
     std::fclose(out);
     return run;
 }
@@ -86,6 +89,7 @@ TEST(ConsoleCapture, EachWayOfEndingHasItsStatusAndItsLines) {
         const char* label;
         std::vector<std::string> args;
         std::function<void(int)> client;
+        std::FILE* out_file;  // standard output when not a scratch file
         CaptureExit status;
         std::string out;
         std::string err;
@@ -94,39 +98,51 @@ TEST(ConsoleCapture, EachWayOfEndingHasItsStatusAndItsLines) {
         {"captured_as_text",
          {"--bind", "127.0.0.1", "--port", "0"},
          posting("%E5%90%8D%E5%89%8D=%E5%B1%B1%E7%94%B0+%E5%A4%AA%E9%83%8E&memo=a%26b"),
+         nullptr,
          CaptureExit::Captured,
          "captured 2 fields; code: UTF-8 (voted)\n%E5%90%8D%E5%89%8D\t山田 太郎\nmemo\ta&b\n",
          waiting},
         {"captured_as_json_in_the_code_asked_for",
          {"--json", "--code", "sjis", "--bind", "127.0.0.1", "--port", "0"},
          posting("k=%82%A0"),
+         nullptr,
          CaptureExit::Captured,
          "{\"code\":\"sjis\",\"voted\":false,\"fields\":[{\"name\":\"k\",\"decoded_name\":\"k\",\"value\":\"あ\"}]}\n",
          waiting},
         {"timed_out",
          {"--bind", "127.0.0.1", "--port", "0", "--timeout", "0.05"},
          {},
+         nullptr,
          CaptureExit::TimedOut,
          "",
          waiting + "postori-capture: no form came within 0.05 s\n"},
         {"cannot_listen",
          {"--bind", "127.0.0.1", "--port", busy_port},
          {},
+         nullptr,
          CaptureExit::CannotListen,
          "",
          "postori-capture: cannot listen on 127.0.0.1 port " + busy_port + ": Address already in use\n"},
         {"wrong_command_line",
          {"--code", "latin1"},
          {},
+         nullptr,
          CaptureExit::Usage,
          "",
          "postori-capture: --code takes auto, euc, sjis or utf8, not 'latin1' (see --help)\n"},
-        {"version", {"--version"}, {}, CaptureExit::Captured, version_text(), ""},
-        {"help", {"--json", "--help"}, {}, CaptureExit::Captured, usage_text(), ""},
+        {"captured_but_not_written",
+         {"--json", "--bind", "127.0.0.1", "--port", "0"},
+         posting("k=v"),
+         std::fopen("/dev/full", "w"),
+         CaptureExit::Failed,
+         "",
+         waiting + "postori-capture: cannot write the capture: No space left on device\n"},
+        {"version", {"--version"}, {}, nullptr, CaptureExit::Captured, version_text(), ""},
+        {"help", {"--json", "--help"}, {}, nullptr, CaptureExit::Captured, usage_text(), ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        const ToolRun run = run_tool(c.args, c.client);
+        const ToolRun run = run_tool(c.args, c.client, c.out_file);
         EXPECT_EQ(run.status, static_cast<int>(c.status));
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(with_port_as_p(run.err), c.err);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "capture/form_body.h"
@@ -21,6 +22,10 @@ struct CaptureRequest {
     // The TCP port to listen on; only its low 16 bits are used (0: any free
     // port, for tools and tests).
     std::int32_t port = DEFAULT_PORT;
+    // The address to listen on, numeric IPv4 ("127.0.0.1") or IPv6 ("::1");
+    // empty for the IPv4 wildcard (every interface), as the program listens.
+    // One the listener cannot read fails the set-up with EINVAL.
+    std::string bind_address = {};
 };
 
 // What one capture yields.

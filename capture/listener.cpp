@@ -92,8 +92,40 @@ Progress receive(Connection& connection) {
     return Progress::Waiting;
 }
 
+// The socket address for `text` and `port` (numeric IPv4 or IPv6; empty:
+// the IPv4 wildcard), or false when `text` is neither.
+bool bind_address_of(std::string_view text, std::uint16_t port, sockaddr_storage& address, socklen_t& length) {
+    address = {};
+    const std::string zero_terminated(text.empty() ? "0.0.0.0" : text);
+    if (zero_terminated.find('\0') != std::string::npos) {
+        return false;
+    }
+    auto& ipv4 = reinterpret_cast<sockaddr_in&>(address);
+    if (::inet_pton(AF_INET, zero_terminated.c_str(), &ipv4.sin_addr) == 1) {
+        ipv4.sin_family = AF_INET;
+        ipv4.sin_port = htons(port);
+        length = sizeof ipv4;
+        return true;
+    }
+    auto& ipv6 = reinterpret_cast<sockaddr_in6&>(address);
+    if (::inet_pton(AF_INET6, zero_terminated.c_str(), &ipv6.sin6_addr) == 1) {
+        ipv6.sin6_family = AF_INET6;
+        ipv6.sin6_port = htons(port);
+        length = sizeof ipv6;
+        return true;
+    }
+    return false;
+}
+
 int open_listening_socket(const CaptureRequest& request, std::int32_t& listening_port, int& error) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(request.port) & 0xFFFFu);
+    if (!bind_address_of(request.bind_address, port, address, length)) {
+        error = EINVAL;
+        return -1;
+    }
+    const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         error = errno;
         return -1;
@@ -101,19 +133,14 @@ int open_listening_socket(const CaptureRequest& request, std::int32_t& listening
     // A capture right after another must be able to bind the same port again.
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(request.port) & 0xFFFFu));
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, LISTEN_BACKLOG) != 0) {
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 || ::listen(fd, LISTEN_BACKLOG) != 0) {
         error = errno;
         ::close(fd);
         return -1;
     }
-    socklen_t length = sizeof address;
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        listening_port = ntohs(address.sin_port);
+        listening_port = ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                                                             : reinterpret_cast<const sockaddr_in&>(address).sin_port);
     }
     return fd;
 }
@@ -250,6 +277,12 @@ private:
     std::vector<Connection> connections_;
     std::uint64_t tick_ = 0;
 };
+
+bool valid_bind_address(std::string_view text) {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    return !text.empty() && bind_address_of(text, 0, address, length);
+}
 
 int capture_thread(std::shared_ptr<CaptureJob> job) {
     if (job && !job->cancelled()) {

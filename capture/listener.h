@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include "capture/capture_job.h"
@@ -24,6 +25,9 @@ inline constexpr std::size_t RECEIVE_BUFFER_SIZE = 1'000'000;
 // Most connections received side by side; a new one beyond it closes the one
 // that has been idle longest.
 inline constexpr std::size_t MAX_CONNECTIONS = 64;
+
+// Whether `text` is an address the listener can bind: numeric IPv4 or IPv6.
+[[nodiscard]] bool valid_bind_address(std::string_view text);
 
 // The thread procedure: runs one capture for `job` and returns 0 when it
 // ends (a "POST" captured, a cancel, or a listening socket that could not be

@@ -3,5 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Generated code is left as its generator writes it.
-find app bench capture codec fuzz tests tools -path codec/generated -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 2>/dev/null |
+find app bench capture codec fuzz packaging tests tools -path codec/generated -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 2>/dev/null |
     xargs -0 -r clang-format --dry-run -Werror

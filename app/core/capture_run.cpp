@@ -56,7 +56,7 @@ RunReport run_capture(CaptureRunHost& host, const ListenerStarter& start) {
 
     // The job is shared with the thread, which keeps it alive for as long as
     // it runs, also when the run has given up waiting after a cancel.
-    auto job = std::make_shared<CaptureJob>(CaptureRequest{settings.port});
+    auto job = std::make_shared<CaptureJob>(CaptureRequest{settings.port, settings.bind_address});
     std::unique_ptr<ListenerThread> thread;
     int start_error = 0;
     try {
@@ -69,13 +69,17 @@ RunReport run_capture(CaptureRunHost& host, const ListenerStarter& start) {
     }
 
     host.wait_begun(*job);
-    while (!host.cancel_requested()) {
-        if (thread->wait_for(WAIT_SLICE_MS)) {
-            break;
+    // The wait ends either way once: a thread that has ended wins over a
+    // cancel asked for after it (a console's time-out or signal can come
+    // without any dispatch in between).
+    bool ended = false;
+    while (!ended && !host.cancel_requested()) {
+        ended = thread->wait_for(WAIT_SLICE_MS);
+        if (!ended) {
+            host.dispatch_pending();
         }
-        host.dispatch_pending();
     }
-    const bool cancelled = host.cancel_requested();
+    const bool cancelled = !ended;
     host.wait_ended();
 
     if (cancelled) {

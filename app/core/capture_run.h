@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,9 @@ struct MainSettings {
     std::optional<CodeChoice> code_choice = CodeChoice::EucJp;
     // Automatic recognition: the vote's code is used instead, and shown.
     bool auto_detect = true;
+    // The address to listen on (see CaptureRequest): empty for every
+    // interface, as the window listens; the console tool may narrow it.
+    std::string bind_address = {};
 };
 
 // How a run ended.

@@ -2,6 +2,7 @@
 
 #include "capture/form_body.h"
 #include "codec/convert.h"
+#include "codec/display.h"
 
 namespace postori {
 
@@ -16,6 +17,10 @@ std::string value_as_sjis(std::string_view raw_value, CodeChoice choice) {
             break;
     }
     return decoded;
+}
+
+std::string shown_as_utf8(std::string_view sjis) {
+    return sjis_to_utf8(sjis.substr(0, sjis.find('\0')));
 }
 
 const char* code_choice_name(CodeChoice choice) {

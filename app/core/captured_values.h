@@ -14,6 +14,11 @@ namespace postori {
 // the values are Shift_JIS already.
 [[nodiscard]] std::string value_as_sjis(std::string_view raw_value, CodeChoice choice);
 
+// A text as the window shows it, in UTF-8: Shift_JIS bytes up to the first
+// zero byte (a window text ends there), decoded (code page 932; a byte that
+// is no character becomes U+FFFD).
+[[nodiscard]] std::string shown_as_utf8(std::string_view sjis);
+
 // The name of a code choice as the main window's buttons show it.
 [[nodiscard]] const char* code_choice_name(CodeChoice choice);
 

@@ -1,21 +1,22 @@
 #include "app/core/console_capture.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "app/core/capture_json.h"
 #include "app/core/capture_run.h"
 #include "app/core/captured_values.h"
-#include "codec/display.h"
 
 namespace postori {
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t interrupted_by = 0;
 
-extern "C" void on_interrupt(int) {
-    interrupted = 1;
+extern "C" void on_interrupt(int signal_number) {
+    interrupted_by = signal_number;
 }
 
 // The bytes of a name as received, with anything outside printable ASCII
@@ -35,12 +36,19 @@ std::string printable(std::string_view bytes) {
     return out;
 }
 
-// The terminal as the run's host: the wait is a line with the port, SIGINT
-// and SIGTERM cancel it, the outcome and the fields are printed.
+// Where the capture listens, as messages name it.
+std::string listening_place(const std::string& bind_address, std::int32_t port) {
+    return (bind_address.empty() ? "" : bind_address + " ") + "port " + std::to_string(port);
+}
+
+// The console as the run's host: the wait is a line on the error stream,
+// SIGINT, SIGTERM and the time-out cancel it, the outcome and the capture
+// are printed.
 class ConsoleHost final : public CaptureRunHost {
 public:
-    ConsoleHost(std::int32_t port, std::FILE* out) : port_(port), out_(out) {
-        interrupted = 0;
+    ConsoleHost(const CaptureOptions& options, std::FILE* out, std::FILE* err)
+        : options_(options), out_(out), err_(err) {
+        interrupted_by = 0;
         struct sigaction action {};
         action.sa_handler = on_interrupt;
         sigaction(SIGINT, &action, &previous_int_);
@@ -53,18 +61,41 @@ public:
     ConsoleHost(const ConsoleHost&) = delete;
     ConsoleHost& operator=(const ConsoleHost&) = delete;
 
-    // The vote decides the code, as with automatic recognition.
-    MainSettings read_settings() override { return {port_, std::nullopt, true}; }
+    [[nodiscard]] CaptureExit exit_status() const { return exit_; }
 
-    void wait_begun(const CaptureJob& job) override { job_ = &job; }
+    // Without --code the vote decides, as with automatic recognition.
+    MainSettings read_settings() override {
+        MainSettings settings;
+        settings.port = options_.port;
+        settings.code_choice = options_.code;
+        settings.auto_detect = !options_.code.has_value();
+        settings.bind_address = options_.bind_address;
+        return settings;
+    }
 
-    bool cancel_requested() override { return interrupted != 0; }
+    void wait_begun(const CaptureJob& job) override {
+        job_ = &job;
+        if (options_.timeout) {
+            deadline_ = std::chrono::steady_clock::now() + *options_.timeout;
+        }
+    }
+
+    bool cancel_requested() override {
+        if (interrupted_by != 0) {
+            return true;
+        }
+        if (deadline_ && std::chrono::steady_clock::now() >= *deadline_) {
+            timed_out_ = true;
+        }
+        return timed_out_;
+    }
 
     // Says where it waits once the listener is up.
     void dispatch_pending() override {
         if (!announced_ && job_ != nullptr && job_->listening_port() != 0) {
-            std::fprintf(out_, "waiting for a form on port %d (Ctrl+C cancels)\n", job_->listening_port());
-            std::fflush(out_);
+            std::fprintf(err_, "postori-capture: waiting for a form on %s (Ctrl+C cancels)\n",
+                         listening_place(options_.bind_address, job_->listening_port()).c_str());
+            std::fflush(err_);
             announced_ = true;
         }
     }
@@ -74,42 +105,105 @@ public:
     void report(const RunReport& report) override {
         switch (report.outcome) {
             case RunOutcome::Completed:
-                break;  // the capture itself follows
+                exit_ = CaptureExit::Captured;
+                return;  // the capture itself follows
             case RunOutcome::Cancelled:
-                std::fprintf(out_, "cancelled\n");
-                break;
+                if (interrupted_by == 0 && timed_out_) {
+                    exit_ = CaptureExit::TimedOut;
+                    fail("no form came within " + seconds(*options_.timeout));
+                } else {
+                    exit_ = CaptureExit::Cancelled;
+                    fail(std::string("cancelled by ") + (interrupted_by == SIGTERM ? "SIGTERM" : "SIGINT"));
+                }
+                return;
             case RunOutcome::Failed:
-                std::fprintf(out_, "failed: %s%s%s\n",
-                             report.failure == RunFailure::NoThread ? "no listener thread could be started"
-                                                                    : "no form was captured",
-                             report.error != 0 ? ": " : "", report.error != 0 ? std::strerror(report.error) : "");
+                break;
+        }
+        const std::string cause = report.error != 0 ? std::string(": ") + std::strerror(report.error) : "";
+        switch (report.failure) {
+            case RunFailure::CannotListen:
+                exit_ = CaptureExit::CannotListen;
+                fail("cannot listen on " + listening_place(options_.bind_address, options_.port) + cause);
+                break;
+            case RunFailure::NoThread:
+                exit_ = CaptureExit::Failed;
+                fail("cannot start the listener thread" + cause);
+                break;
+            case RunFailure::NoPost:
+            case RunFailure::None:
+                exit_ = CaptureExit::Failed;
+                fail("the listener ended without a form" + cause);
                 break;
         }
     }
 
     void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) override {
         const CodeChoice used = code.value_or(result.code_choice);
-        std::fprintf(out_, "captured %zu fields; code: %s\n", result.fields.size(), code_choice_name(used));
-        for (const FormField& field : result.fields) {
-            const std::string value = sjis_to_utf8(value_as_sjis(field.value, used));
-            std::fprintf(out_, "%s\t%s\n", printable(field.name).c_str(), value.c_str());
+        if (options_.json) {
+            std::fputs(capture_json(result.fields, used, !options_.code).c_str(), out_);
+        } else {
+            std::fprintf(out_, "captured %zu fields; code: %s%s\n", result.fields.size(), code_choice_name(used),
+                         options_.code ? "" : " (voted)");
+            for (const FormField& field : result.fields) {
+                std::fprintf(out_, "%s\t%s\n", printable(field.name).c_str(),
+                             shown_as_utf8(value_as_sjis(field.value, used)).c_str());
+            }
+        }
+        // A capture that did not reach its reader is no success.
+        if (std::fflush(out_) != 0 || std::ferror(out_) != 0) {
+            exit_ = CaptureExit::Failed;
+            fail(std::string("cannot write the capture: ") + std::strerror(errno));
         }
     }
 
 private:
-    std::int32_t port_;
+    void fail(const std::string& message) {
+        std::fprintf(err_, "postori-capture: %s\n", message.c_str());
+        std::fflush(err_);
+    }
+
+    static std::string seconds(std::chrono::milliseconds time) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g s", static_cast<double>(time.count()) / 1000);
+        return text;
+    }
+
+    const CaptureOptions& options_;
     std::FILE* out_;
+    std::FILE* err_;
     const CaptureJob* job_ = nullptr;
     bool announced_ = false;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    bool timed_out_ = false;
+    CaptureExit exit_ = CaptureExit::Failed;
     struct sigaction previous_int_ {};
     struct sigaction previous_term_ {};
 };
 
 }  // namespace
 
-int run_console_capture(std::int32_t port, std::FILE* out) {
-    ConsoleHost host(port, out);
-    return run_capture(host).outcome == RunOutcome::Completed ? 0 : 1;
+CaptureExit run_console_capture(const CaptureOptions& options, std::FILE* out, std::FILE* err) {
+    ConsoleHost host(options, out, err);
+    run_capture(host);
+    return host.exit_status();
+}
+
+int capture_tool_main(std::span<const std::string_view> args, std::FILE* out, std::FILE* err) {
+    const CommandLine command = parse_command_line(args);
+    switch (command.action) {
+        case CommandAction::Help:
+            std::fputs(usage_text().c_str(), out);
+            return 0;
+        case CommandAction::Version:
+            std::fputs(version_text().c_str(), out);
+            return 0;
+        case CommandAction::Usage:
+            std::fprintf(err, "postori-capture: %s (see --help)\n", command.error.c_str());
+            return static_cast<int>(CaptureExit::Usage);
+        case CommandAction::Capture:
+            break;
+    }
+    return static_cast<int>(run_console_capture(command.options, out, err));
 }
 
 }  // namespace postori

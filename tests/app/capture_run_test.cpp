@@ -27,6 +27,10 @@ public:
     MainSettings settings;
     std::vector<std::string> steps;
     bool cancel = false;
+    // Cancels from this ask on (the first ask is 0), as a console's
+    // time-out does without any dispatch.
+    std::optional<int> cancel_from_ask;
+    int asks = 0;
     // Runs at each pass of the wait loop.
     std::function<void(int pass)> on_dispatch;
     int passes = 0;
@@ -43,7 +47,7 @@ public:
         steps.push_back("wait begun");
         job = &started;
     }
-    bool cancel_requested() override { return cancel; }
+    bool cancel_requested() override { return cancel || (cancel_from_ask && asks++ >= *cancel_from_ask); }
     void dispatch_pending() override {
         if (on_dispatch) {
             on_dispatch(passes);
@@ -135,6 +139,18 @@ TEST(CaptureRun, CodeUsedFollowsTheVoteOnlyWithAutomaticRecognition) {
         run_capture(host, ended_with([&](CaptureJob& job) { captured(job, {{"k", "v"}}, c.vote); }));
         EXPECT_EQ(host.shown_code, c.used) << "auto " << c.auto_detect << " vote " << static_cast<int>(c.vote);
     }
+}
+
+// A cancel that comes after the thread has ended with a form does not lose
+// the form.
+TEST(CaptureRun, ThreadThatEndedWinsOverALaterCancel) {
+    FakeHost host;
+    host.cancel_from_ask = 1;
+    const RunReport report = run_capture(host, ended_with([](CaptureJob& job) {
+                                             captured(job, {{"a", "1"}}, CodeChoice::Utf8);
+                                         }));
+    EXPECT_EQ(report.outcome, RunOutcome::Completed);
+    EXPECT_EQ(host.shown_fields.size(), 1u);
 }
 
 TEST(CaptureRun, ThreadEndingWithoutPostFailsAndShowsNothing) {

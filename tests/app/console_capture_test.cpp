@@ -4,46 +4,149 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
+#include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/form_request.h"
 #include "tests/support/loopback_client.h"
+#include "tests/support/running_capture.h"
 
 namespace postori {
 namespace {
 
-// The whole road from a client socket to the printed fields.
-TEST(ConsoleCapture, PrintsTheCapturedFields) {
-    int pipe_fds[2];
-    ASSERT_EQ(::pipe(pipe_fds), 0);
-    std::FILE* written = ::fdopen(pipe_fds[1], "w");
-    std::FILE* read_back = ::fdopen(pipe_fds[0], "r");
-    int result = -1;
-    std::thread run([&] {
-        result = run_console_capture(0, written);
-        std::fclose(written);
-    });
+// What one run of the tool printed, and its exit status.
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
 
-    char line[256];
-    ASSERT_NE(std::fgets(line, sizeof line, read_back), nullptr);
-    int port = 0;
-    ASSERT_EQ(std::sscanf(line, "waiting for a form on port %d", &port), 1) << line;
-
-    const std::string body = "%E5%90%8D%E5%89%8D=%E5%B1%B1%E7%94%B0+%E5%A4%AA%E9%83%8E&memo=a%26b";
-    ASSERT_TRUE(test_support::send_to_loopback(port, test_support::post_request(body)));
-
-    std::string printed;
-    while (std::fgets(line, sizeof line, read_back) != nullptr) {
-        printed += line;
+std::string read_all(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        text += static_cast<char>(c);
     }
-    run.join();
-    std::fclose(read_back);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(printed,
-              "captured 2 fields; code: UTF-8\n"
-              "%E5%90%8D%E5%89%8D\t山田 太郎\n"
-              "memo\ta&b\n");
+    return text;
+}
+
+// Runs the tool in this process with `args`. Once it says it waits, `client`
+// (when given) gets the port it listens on.
+// Its standard output is `out` when given (the tool's run closes it), else
+// a scratch file read back.
+ToolRun run_tool(const std::vector<std::string>& args, const std::function<void(int port)>& client = {},
+                 std::FILE* given_out = nullptr) {
+    std::vector<std::string_view> views(args.begin(), args.end());
+    std::FILE* out = given_out != nullptr ? given_out : std::tmpfile();
+    int pipe_fds[2];
+    if (out == nullptr || ::pipe(pipe_fds) != 0) {
+        ADD_FAILURE() << "no scratch file or pipe";
+        return {};
+    }
+    std::FILE* err_write = ::fdopen(pipe_fds[1], "w");
+    std::FILE* err_read = ::fdopen(pipe_fds[0], "r");
+    ToolRun run;
+    std::thread tool([&] {
+        run.status = capture_tool_main(views, out, err_write);
+        std::fclose(err_write);
+    });
+    char line[512];
+    while (std::fgets(line, sizeof line, err_read) != nullptr) {
+        run.err += line;
+        int port = 0;
+        if (client && std::sscanf(line, "postori-capture: waiting for a form on 127.0.0.1 port %d", &port) == 1) {
+            client(port);
+        }
+    }
+    tool.join();
+    std::fclose(err_read);
+    run.out = given_out != nullptr ? "" : read_all(out);
+    std::fclose(out);
+    return run;
+}
+
+std::function<void(int)> posting(std::string body) {
+    return [body](int port) { EXPECT_TRUE(test_support::send_to_loopback(port, test_support::post_request(body))); };
+}
+
+// The waiting line with the port the OS picked written as P.
+std::string with_port_as_p(std::string err) {
+    return std::regex_replace(err, std::regex("(waiting for a form on 127\\.0\\.0\\.1 port )[0-9]+"), "$1P");
+}
+
+// Every way a run of the tool ends, with its exit status and what it prints
+// where: the capture on standard output; the waiting line and one line for
+// every other outcome on standard error.
+TEST(ConsoleCapture, EachWayOfEndingHasItsStatusAndItsLines) {
+    test_support::RunningCapture busy;  // a port in use
+    ASSERT_NE(busy.port(), 0);
+    const std::string busy_port = std::to_string(busy.port());
+    const std::string waiting = "postori-capture: waiting for a form on 127.0.0.1 port P (Ctrl+C cancels)\n";
+    struct Case {
+        const char* label;
+        std::vector<std::string> args;
+        std::function<void(int)> client;
+        std::FILE* out_file;  // standard output when not a scratch file
+        CaptureExit status;
+        std::string out;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"captured_as_text",
+         {"--bind", "127.0.0.1", "--port", "0"},
+         posting("%E5%90%8D%E5%89%8D=%E5%B1%B1%E7%94%B0+%E5%A4%AA%E9%83%8E&memo=a%26b"),
+         nullptr,
+         CaptureExit::Captured,
+         "captured 2 fields; code: UTF-8 (voted)\n%E5%90%8D%E5%89%8D\t山田 太郎\nmemo\ta&b\n",
+         waiting},
+        {"captured_as_json_in_the_code_asked_for",
+         {"--json", "--code", "sjis", "--bind", "127.0.0.1", "--port", "0"},
+         posting("k=%82%A0"),
+         nullptr,
+         CaptureExit::Captured,
+         "{\"code\":\"sjis\",\"voted\":false,\"fields\":[{\"name\":\"k\",\"decoded_name\":\"k\",\"value\":\"あ\"}]}\n",
+         waiting},
+        {"timed_out",
+         {"--bind", "127.0.0.1", "--port", "0", "--timeout", "0.05"},
+         {},
+         nullptr,
+         CaptureExit::TimedOut,
+         "",
+         waiting + "postori-capture: no form came within 0.05 s\n"},
+        {"cannot_listen",
+         {"--bind", "127.0.0.1", "--port", busy_port},
+         {},
+         nullptr,
+         CaptureExit::CannotListen,
+         "",
+         "postori-capture: cannot listen on 127.0.0.1 port " + busy_port + ": Address already in use\n"},
+        {"wrong_command_line",
+         {"--code", "latin1"},
+         {},
+         nullptr,
+         CaptureExit::Usage,
+         "",
+         "postori-capture: --code takes auto, euc, sjis or utf8, not 'latin1' (see --help)\n"},
+        {"captured_but_not_written",
+         {"--json", "--bind", "127.0.0.1", "--port", "0"},
+         posting("k=v"),
+         std::fopen("/dev/full", "w"),
+         CaptureExit::Failed,
+         "",
+         waiting + "postori-capture: cannot write the capture: No space left on device\n"},
+        {"version", {"--version"}, {}, nullptr, CaptureExit::Captured, version_text(), ""},
+        {"help", {"--json", "--help"}, {}, nullptr, CaptureExit::Captured, usage_text(), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ToolRun run = run_tool(c.args, c.client, c.out_file);
+        EXPECT_EQ(run.status, static_cast<int>(c.status));
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(with_port_as_p(run.err), c.err);
+    }
 }
 
 }  // namespace

@@ -138,8 +138,9 @@ private:
 // profile, home and temporary files inside `work` and its output in
 // work/browser.log. Stopping it kills and reaps every process it started: the
 // test process makes itself the reaper of its orphaned descendants, so none
-// is left behind, not even one that left the group. A test program that
-// runs a Browser starts no other child process.
+// is left behind, not even one that left the group. Stopping it reaps every
+// child of the test process: a test that runs a process of its own beside
+// the browser waits for it (or kills it) before the browser is stopped.
 class Browser {
 public:
     Browser(const std::filesystem::path& program, const std::filesystem::path& work, const std::string& url);

@@ -1,13 +1,18 @@
 #include "capture/listener.h"
 
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/form_request.h"
@@ -47,6 +52,7 @@ void pace() {
 class Capture : public test_support::RunningCapture {
 public:
     explicit Capture(std::int32_t port = 0) : RunningCapture(port) {}
+    explicit Capture(CaptureRequest request) : RunningCapture(std::move(request)) {}
     bool ended() { return RunningCapture::ended(PATIENCE); }
 
     std::vector<std::pair<std::string, std::string>> fields() const {
@@ -234,6 +240,46 @@ TEST(CaptureListener, PortInUseEndsTheThread) {
     EXPECT_EQ(second.job->result().head.method, RequestMethod::Get);
     first.job->cancel();
     EXPECT_TRUE(first.ended());
+}
+
+// The listener binds the numeric IPv4 or IPv6 address the request names;
+// one it cannot read fails the set-up. (Without one it binds the IPv4
+// wildcard, which tests leave alone: they listen on loopback only.)
+TEST(CaptureListener, BindsTheRequestedAddress) {
+    struct Case {
+        const char* address;
+        const char* bound;  // as getsockname reports it; nullptr: set-up fails
+    };
+    const Case cases[] = {
+        {"127.0.0.1", "127.0.0.1"},
+        {"::1", "::1"},
+        {"localhost", nullptr},
+        {"127.1", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        EXPECT_EQ(valid_bind_address(c.address), c.bound != nullptr);
+        Capture capture(CaptureRequest{0, c.address});
+        if (c.bound == nullptr) {
+            EXPECT_TRUE(capture.ended());
+            EXPECT_EQ(capture.job->setup_error(), EINVAL);
+            continue;
+        }
+        if (capture.port() == 0 && capture.job->setup_error() == EADDRNOTAVAIL) {
+            continue;  // no IPv6 on this machine
+        }
+        ASSERT_NE(capture.port(), 0) << std::strerror(capture.job->setup_error());
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        ASSERT_EQ(::getsockname(capture.job->listen_socket(), reinterpret_cast<sockaddr*>(&address), &length), 0);
+        char text[INET6_ADDRSTRLEN] = "";
+        const void* bytes = address.ss_family == AF_INET6
+                                ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6&>(address).sin6_addr)
+                                : static_cast<const void*>(&reinterpret_cast<const sockaddr_in&>(address).sin_addr);
+        EXPECT_STREQ(::inet_ntop(address.ss_family, bytes, text, sizeof text), c.bound);
+        capture.job->cancel();
+        EXPECT_TRUE(capture.ended());
+    }
 }
 
 // --- cancel ---

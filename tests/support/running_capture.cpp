@@ -1,12 +1,15 @@
 #include "tests/support/running_capture.h"
 
 #include <thread>
+#include <utility>
 
 namespace postori::test_support {
 
 using namespace std::chrono_literals;
 
-RunningCapture::RunningCapture(std::int32_t port) : job(std::make_shared<CaptureJob>(CaptureRequest{port})) {
+RunningCapture::RunningCapture(std::int32_t port) : RunningCapture(CaptureRequest{port, "127.0.0.1"}) {}
+
+RunningCapture::RunningCapture(CaptureRequest request) : job(std::make_shared<CaptureJob>(std::move(request))) {
     thread = std::make_unique<CaptureThread>(job);
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (job->listening_port() == 0 && job->setup_error() == 0 && std::chrono::steady_clock::now() < deadline &&

@@ -1,6 +1,7 @@
 // One capture running for a test, a fuzz target or a benchmark: its job and
-// listener thread, started on a port the OS picks (or the one given) and
-// listening, or failed to set up, once constructed.
+// listener thread, started on 127.0.0.1 and a port the OS picks (or the one
+// given, or as `request` asks) and listening, or failed to set up, once
+// constructed.
 #pragma once
 
 #include <chrono>
@@ -14,6 +15,7 @@ namespace postori::test_support {
 class RunningCapture {
 public:
     explicit RunningCapture(std::int32_t port = 0);
+    explicit RunningCapture(CaptureRequest request);
     // Cancels the capture when it still runs and gives its thread the
     // capture run's 500 ms to end.
     ~RunningCapture();

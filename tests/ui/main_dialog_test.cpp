@@ -6,13 +6,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
 #include <thread>
 
 #include "app/ui/result_pane.h"
+#include "app/ui/value_box.h"
 #include "tests/support/form_request.h"
 #include "tests/support/loopback_client.h"
 #include "tests/support/running_capture.h"
@@ -54,7 +54,7 @@ protected:
         const ResultPane& pane = dialog->result_pane();
         for (std::size_t i = 0; i < pane.name_rows().size(); ++i) {
             texts.push_back(pane.name_rows()[i]->text().toStdString() + "=" +
-                            pane.value_rows()[i]->toPlainText().toStdString());
+                            pane.value_rows()[i]->text().toStdString());
         }
         return texts;
     }
@@ -218,7 +218,7 @@ TEST_F(MainDialogTest, CapturesAPostedFormWithAutomaticRecognition) {
     EXPECT_EQ(boxes.shown[0].title, "取得成功");
     EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Information);
     EXPECT_EQ(dialog->last_report().outcome, RunOutcome::Completed);
-    EXPECT_EQ(row_texts(), (std::vector<std::string>{"%E5%90%8D%E5%89%8D=山田 太郎", "memo=a\nb\nc", "e="}));
+    EXPECT_EQ(row_texts(), (std::vector<std::string>{"%E5%90%8D%E5%89%8D=山田 太郎", "memo=a\r\nb\r\nc", "e="}));
     EXPECT_EQ(dialog->result_pane().value_rows()[1]->height(), 2 * LINE_HEIGHT - 2);
     // The vote's code is shown, the window is usable again, the waiting
     // dialog is gone.
@@ -307,10 +307,10 @@ TEST_F(MainDialogTest, EnterStartsACapture) {
     };
     cancel_when_waiting();
     QTest::keyClick(dialog.get(), Qt::Key_Return);
-    QPlainTextEdit* value = dialog->result_pane().value_rows()[0];
+    ValueBox* value = dialog->result_pane().value_rows()[0];
     value->setFocus();
     QTest::keyClick(value, Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(value->toPlainText(), QStringLiteral("\nx"));
+    EXPECT_EQ(value->text(), QStringLiteral("\r\nx"));
     cancel_when_waiting();
     QTest::keyClick(value, Qt::Key_Return);
     EXPECT_EQ(started, 2);

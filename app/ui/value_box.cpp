@@ -90,8 +90,8 @@ namespace {
 // Scroll-bar repeats: the first after a press, then each while held.
 constexpr int REPEAT_FIRST_MS = 500;
 constexpr int REPEAT_NEXT_MS = 50;
-// A pixel of room left of the first character.
-constexpr int TEXT_INDENT = 1;
+// Room left of the first character, as in a single-line edit box.
+constexpr int TEXT_INDENT = 2;
 
 std::u16string_view units(const QString& text) {
     return {reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size())};

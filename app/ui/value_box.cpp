@@ -166,7 +166,7 @@ bool is_box_key(const QKeyEvent* event) {
             return true;
         }
     }
-    return typed_text(event);
+    return typed_text(event) || event->key() == Qt::Key_Backspace;
 }
 
 // Qt's own texts for an edit box's menu, translated like the rest of Qt.
@@ -480,7 +480,9 @@ bool ValueBox::handle_editing(QKeyEvent* event) {
         select_all();
     } else if (event->matches(QKeySequence::Delete)) {
         erase_to(next_position(text, at));
-    } else if (event->matches(QKeySequence::Backspace)) {
+    } else if (event->matches(QKeySequence::Backspace) ||
+               (event->key() == Qt::Key_Backspace &&
+                (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0)) {
         erase_to(previous_position(text, at));
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
         erase_to(next_word_start(text, at));

@@ -126,7 +126,9 @@ start_xvfb() {
         cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
         xauth -q add ":$n" . "$cookie"
         # 24-bit colour and 96 dpi: the picture looks as on a usual desktop.
-        Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -auth "$XAUTHORITY" >"$work/xvfb.log" 2>&1 &
+        # No reset when the last client leaves: the X server would drop the
+        # resources set for the scale before postori connects.
+        Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -noreset -nolisten tcp -auth "$XAUTHORITY" >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
         export DISPLAY=":$n"
         # Ready when a client can connect; given up when Xvfb has ended.

@@ -28,7 +28,7 @@ namespace postori {
 class GlyphAdvances {
 public:
     explicit GlyphAdvances(const QFont& font) : metrics_(font), mark_font_(font), table_(0x10000, -1.0F) {
-        mark_font_.setPixelSize(std::max(6, font.pixelSize() * 3 / 4));
+        mark_font_.setPixelSize(std::max(7, font.pixelSize() * 5 / 6));
         mark_metrics_ = QFontMetricsF(mark_font_);
         tab_ = 4 * metrics_.averageCharWidth();
     }
@@ -666,16 +666,18 @@ void ValueBox::draw_line(QPainter& painter, std::size_t line, int y, const QRect
             ++k;
             continue;
         }
+        if (unit == u'\t') {
+            ++k;
+            continue;
+        }
         std::size_t run_end = k + 1;
         while (run_end < span.length && edges[run_end] < to_x && !shown_as_mark(text[span.start + run_end]) &&
                (run_end >= select_from && run_end < select_to) == selected && text[span.start + run_end] != u'\t') {
             ++run_end;
         }
-        if (unit != u'\t') {
-            painter.setPen(selected ? palette().color(QPalette::HighlightedText) : palette().color(QPalette::Text));
-            painter.drawText(QPointF(origin + edges[k], baseline),
-                             text_.mid(static_cast<qsizetype>(span.start + k), static_cast<qsizetype>(run_end - k)));
-        }
+        painter.setPen(selected ? palette().color(QPalette::HighlightedText) : palette().color(QPalette::Text));
+        painter.drawText(QPointF(origin + edges[k], baseline),
+                         text_.mid(static_cast<qsizetype>(span.start + k), static_cast<qsizetype>(run_end - k)));
         k = run_end;
     }
 
@@ -694,14 +696,15 @@ void ValueBox::draw_line(QPainter& painter, std::size_t line, int y, const QRect
 }
 
 void ValueBox::draw_mark(QPainter& painter, char16_t unit, const QRectF& box) const {
-    const QRectF chip = box.adjusted(1, 2, -1, -2);
+    const QRectF chip = box.adjusted(0.5, 1, -0.5, -1);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(palette().color(QPalette::Mid), 1));
-    painter.setBrush(palette().color(QPalette::Midlight));
+    // Light letters on a grey chip: plainly not a character of the text.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(QPalette::Dark));
     painter.drawRoundedRect(chip, 2, 2);
     painter.setFont(advances_->mark_font());
-    painter.setPen(palette().color(QPalette::Dark));
+    painter.setPen(palette().color(QPalette::Base));
     painter.drawText(chip, Qt::AlignCenter, GlyphAdvances::mark_label(unit));
     painter.restore();
 }

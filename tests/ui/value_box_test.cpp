@@ -128,6 +128,36 @@ TEST_F(ValueBoxTest, ScrollsByItsScrollBarAndToTheCursor) {
     EXPECT_TRUE(box->text_rect().contains(box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center()));
 }
 
+// How far right the box's first line has ink, in pixels from the box's left.
+int ink_right(ValueBox& box) {
+    QImage image(box.size(), QImage::Format_RGB32);
+    box.render(&image);
+    const QRect area = box.text_rect();
+    int right = -1;
+    for (int y = area.top(); y < area.top() + box.fontMetrics().lineSpacing(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 160) {
+                right = std::max(right, x);
+            }
+        }
+    }
+    return right;
+}
+
+// What follows a tab or a mark (a lone LF, ESC, NUL) is drawn after it, on
+// the same line.
+TEST_F(ValueBoxTest, TextAfterTabsAndMarksIsDrawn) {
+    box->set_text(QStringLiteral("a"));
+    const int alone = ink_right(*box);
+    for (const QString separator :
+         {QStringLiteral("\t"), QStringLiteral("\n"), QStringLiteral("\x1b"), QString(QChar(0))}) {
+        box->set_text(QStringLiteral("a") + separator + QStringLiteral("b"));
+        EXPECT_EQ(box->line_count(), 1);
+        EXPECT_GT(ink_right(*box), alone + box->fontMetrics().horizontalAdvance(QLatin1Char('b')))
+            << static_cast<int>(separator.front().unicode());
+    }
+}
+
 // Notes the rectangles the box is painted in.
 class PaintLog final : public QObject {
 public:

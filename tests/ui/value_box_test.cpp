@@ -149,7 +149,7 @@ int ink_right(ValueBox& box) {
 TEST_F(ValueBoxTest, TextAfterTabsAndMarksIsDrawn) {
     box->set_text(QStringLiteral("a"));
     const int alone = ink_right(*box);
-    for (const QString separator :
+    for (const QString& separator :
          {QStringLiteral("\t"), QStringLiteral("\n"), QStringLiteral("\x1b"), QString(QChar(0))}) {
         box->set_text(QStringLiteral("a") + separator + QStringLiteral("b"));
         EXPECT_EQ(box->line_count(), 1);

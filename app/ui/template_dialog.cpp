@@ -85,8 +85,12 @@ QWidget* make_control(const ControlTemplate& item, QWidget* parent) {
             return label;
         }
         case ControlKind::Icon: {
+            // Drawn for the screen's scale, not enlarged from 32 pixels.
             auto* label = new QLabel(parent);
-            label->setPixmap(draw_main_icon(32));
+            const qreal ratio = parent->devicePixelRatioF();
+            QPixmap icon = draw_main_icon(qRound(32 * ratio));
+            icon.setDevicePixelRatio(ratio);
+            label->setPixmap(icon);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             return label;
         }

@@ -867,4 +867,10 @@ void ValueBox::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
+void ValueBox::resizeEvent(QResizeEvent* event) {
+    // More or fewer whole lines fit: the first one stays within the range.
+    set_first_line(first_line_);
+    QWidget::resizeEvent(event);
+}
+
 }  // namespace postori

@@ -33,7 +33,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QString>
 #include <QWindow>
 #include <QtGlobal>
@@ -52,6 +51,7 @@
 #include "app/ui/main_dialog.h"
 #include "app/ui/platform.h"
 #include "app/ui/result_pane.h"
+#include "app/ui/value_box.h"
 #include "bench/qt_bench_support.h"
 #include "capture/listener.h"
 #include "tests/support/form_request.h"
@@ -173,7 +173,7 @@ std::string timed_run(postori::MainDialog& dialog, CapturedForm& form, std::size
     }
     PaintWatch watch;
     pane.name_rows().front()->installEventFilter(&watch);
-    pane.value_rows().front()->viewport()->installEventFilter(&watch);
+    pane.value_rows().front()->installEventFilter(&watch);
     if (!process_events_until([&] { return watch.painted; })) {
         return "the rows were not painted";
     }
@@ -182,7 +182,7 @@ std::string timed_run(postori::MainDialog& dialog, CapturedForm& form, std::size
     QApplication::processEvents(QEventLoop::AllEvents);
     const Clock::time_point shown = Clock::now();
     pane.name_rows().front()->removeEventFilter(&watch);
-    pane.value_rows().front()->viewport()->removeEventFilter(&watch);
+    pane.value_rows().front()->removeEventFilter(&watch);
 
     times.total_ms = ms_between(form.thread_ended, shown);
     times.build_ms = ms_between(form.thread_ended, ok_returned);

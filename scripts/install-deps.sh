@@ -14,7 +14,7 @@ test_packages=(clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev lib
 case "${1:-}" in
 run) wanted=("${run_packages[@]}") ;;
 test) wanted=("${run_packages[@]}" "${test_packages[@]}") ;;
-screenshot) wanted=("${run_packages[@]}" xvfb xauth xdotool imagemagick curl) ;;
+screenshot) wanted=("${run_packages[@]}" xvfb xauth xdotool imagemagick curl x11-xserver-utils x11-utils openbox) ;;
 *)
     echo "usage: $0 run|test|screenshot" >&2
     exit 2

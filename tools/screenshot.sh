@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# Makes docs/postori-main-window.png: the main window after one capture of a
+# Makes the README's pictures: the main window after one capture of a
 # Japanese contact form, taken on a virtual X server (Xvfb), so it runs on a
 # machine without a screen and gives the same picture every time.
 #
-#   tools/screenshot.sh
+#   tools/screenshot.sh [--scale S] [--xft-dpi] [--window-manager] [--output FILE]
+#
+#   --scale S         the screen's scale: 1 (the default), 1.25, 1.5, 2...
+#                     Given to Qt as QT_SCALE_FACTOR, as a user sets it.
+#   --xft-dpi         give the scale as the X resource Xft.dpi (96 x S)
+#                     instead, as desktops set it for a scaled screen.
+#   --window-manager  run a window manager (openbox) on the virtual screen,
+#                     so the windows get frames and are placed by it.
+#   --output FILE     where the picture goes; by default
+#                     docs/postori-main-window.png at scale 1 and
+#                     docs/postori-main-window-<percent>.png otherwise.
 #
 # Installs what is missing, builds the `app` preset, starts Xvfb and postori,
 # presses 取得開始, posts the form with curl, closes the 取得成功 message and
@@ -13,15 +23,38 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 readonly PORT=9250
-readonly OUTPUT=docs/postori-main-window.png
-# How long to wait for each window, in seconds. Generous: a cold start of Qt
-# on a loaded machine can take a few seconds.
-readonly WINDOW_TIMEOUT=20
 
 die() {
     echo "screenshot.sh: $*" >&2
     exit 1
 }
+
+scale=1
+use_xft_dpi=false
+use_window_manager=false
+output=
+while [ $# -gt 0 ]; do
+    case $1 in
+    --scale) [ $# -ge 2 ] || die "--scale needs a value"; scale=$2; shift 2 ;;
+    --xft-dpi) use_xft_dpi=true; shift ;;
+    --window-manager) use_window_manager=true; shift ;;
+    --output) [ $# -ge 2 ] || die "--output needs a file"; output=$2; shift 2 ;;
+    *) die "unknown argument '$1' (see the head of this script)" ;;
+    esac
+done
+[[ $scale =~ ^[0-9]+(\.[0-9]+)?$ ]] || die "--scale takes a number such as 1.5, not '$scale'"
+percent=$(awk -v s="$scale" 'BEGIN { printf "%d", s * 100 + 0.5 }')
+[ "$percent" -ge 50 ] && [ "$percent" -le 400 ] || die "--scale must lie between 0.5 and 4"
+if [ -z "$output" ]; then
+    if [ "$percent" -eq 100 ]; then
+        output=docs/postori-main-window.png
+    else
+        output=docs/postori-main-window-$percent.png
+    fi
+fi
+# How long to wait for each window, in seconds. Generous: a cold start of Qt
+# on a loaded machine can take a few seconds.
+readonly WINDOW_TIMEOUT=20
 
 # --- Clean-up ------------------------------------------------------------
 # Set up before anything is started, so that every exit path (a failed step,
@@ -29,10 +62,12 @@ die() {
 # its scratch directory.
 work=$(mktemp -d)
 xvfb_pid=
+wm_pid=
 app_pid=
 cleanup() {
     local status=$?
     if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
+    if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; wait "$wm_pid" 2>/dev/null || true; fi
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
     # The logs say why a step failed; show them before they go.
     if [ "$status" -ne 0 ]; then
@@ -91,7 +126,9 @@ start_xvfb() {
         cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
         xauth -q add ":$n" . "$cookie"
         # 24-bit colour and 96 dpi: the picture looks as on a usual desktop.
-        Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp -auth "$XAUTHORITY" >"$work/xvfb.log" 2>&1 &
+        # No reset when the last client leaves: the X server would drop the
+        # resources set for the scale before postori connects.
+        Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -noreset -nolisten tcp -auth "$XAUTHORITY" >"$work/xvfb.log" 2>&1 &
         xvfb_pid=$!
         export DISPLAY=":$n"
         # Ready when a client can connect; given up when Xvfb has ended.
@@ -113,9 +150,34 @@ start_xvfb() {
 start_xvfb || die "could not start Xvfb on any display from :90 to :199 (see xvfb.log below)"
 echo "Xvfb on $DISPLAY"
 
-# No window manager: none is needed. Windows appear without a frame at the
-# place Qt asks for, and keyboard focus is given with `xdotool windowfocus`
-# (XSetInputFocus); `windowactivate` needs a window manager and is not used.
+# The screen's scale, as a user's desktop gives it: Qt's own factor, or the
+# X resource the desktops set (Qt reads it as the screen's logical DPI).
+if $use_xft_dpi; then
+    dpi=$(awk -v s="$scale" 'BEGIN { printf "%d", 96 * s + 0.5 }')
+    echo "Xft.dpi: $dpi" | xrdb -merge - || die "xrdb could not set Xft.dpi"
+    unset QT_SCALE_FACTOR
+    echo "scale ${percent} % as Xft.dpi $dpi"
+elif [ "$percent" -ne 100 ]; then
+    export QT_SCALE_FACTOR=$scale
+    echo "scale ${percent} % as QT_SCALE_FACTOR=$scale"
+else
+    unset QT_SCALE_FACTOR
+fi
+
+# By default no window manager: none is needed. Windows appear without a
+# frame at the place Qt asks for, and keyboard focus is given with `xdotool
+# windowfocus` (XSetInputFocus); `windowactivate` would need a window manager
+# and is not used. With --window-manager, openbox frames and places them.
+if $use_window_manager; then
+    command -v openbox >/dev/null || die "--window-manager needs openbox (apt-get install openbox)"
+    openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    for ((tries = 0; tries < 50; tries++)); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        kill -0 "$wm_pid" 2>/dev/null || die "openbox ended at its start (see openbox.log below)"
+        sleep 0.1
+    done
+fi
 
 # Prints the id of the visible window whose whole name is $1, waiting for it
 # to appear; fails after WINDOW_TIMEOUT seconds.
@@ -217,6 +279,6 @@ kill -0 "$app_pid" 2>/dev/null || die "postori ended after the message box"
 # The rows are made right after the box closes and drawn on the next turn of
 # the event loop; there is no window event to wait for, so give it a moment.
 sleep 1
-mkdir -p docs
-import -window "$main_window" "$OUTPUT" 2>"$work/import.log" || die "import could not take the picture of the main window"
-echo "wrote $OUTPUT ($(identify -format '%wx%h' "$OUTPUT"))"
+mkdir -p "$(dirname "$output")"
+import -window "$main_window" "$output" 2>"$work/import.log" || die "import could not take the picture of the main window"
+echo "wrote $output ($(identify -format '%wx%h' "$output"))"

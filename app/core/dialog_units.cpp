@@ -1,5 +1,6 @@
 #include "app/core/dialog_units.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace postori {
@@ -24,6 +25,16 @@ int mul_div(int value, int numerator, int denominator) {
 PixelRect map_dialog_rect(const DialogRect& rect, DialogBaseUnits base) {
     return {mul_div(rect.x, base.x, 4), mul_div(rect.y, base.y, 8), mul_div(rect.cx, base.x, 4),
             mul_div(rect.cy, base.y, 8)};
+}
+
+GroupBoxParts group_box_parts(int width, int height, int caption_width, DialogBaseUnits base) {
+    const int line = base.y / 2;
+    GroupBoxParts parts{{0, line, width, std::max(0, height - line)}, {}};
+    if (caption_width > 0) {
+        const int left = base.x;
+        parts.caption = {left, 0, std::clamp(caption_width + 2, 0, std::max(0, width - 2 * left)), base.y};
+    }
+    return parts;
 }
 
 }  // namespace postori

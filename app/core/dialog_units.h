@@ -34,4 +34,16 @@ struct PixelRect {
 // rounded to the nearest pixel).
 [[nodiscard]] PixelRect map_dialog_rect(const DialogRect& rect, DialogBaseUnits base);
 
+// A group box laid out as the dialog draws it: its frame's top line runs
+// through the middle of the caption's line, and the caption stands on that
+// line, one average character in from the frame's left, with the dialog's
+// background behind it (one pixel each side). Both rectangles are in the
+// box's own pixels, for a box `width` x `height` with a caption of
+// `caption_width` pixels in a font `base` measures.
+struct GroupBoxParts {
+    PixelRect frame;
+    PixelRect caption;  // empty without a caption
+};
+[[nodiscard]] GroupBoxParts group_box_parts(int width, int height, int caption_width, DialogBaseUnits base);
+
 }  // namespace postori

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -47,6 +48,21 @@ VersionDialog::VersionDialog(QWidget* owner) : TemplateDialog(IDD_VERSION, owner
 
 WaitingDialog::WaitingDialog() : TemplateDialog(IDD_WAITING) {
     setAttribute(Qt::WA_QuitOnClose, false);
+    // A focused button of a Qt dialog answers Enter; here none may: one
+    // Enter too many after starting with Enter (or Enter held past the key
+    // repeat) would end the wait. Space still presses ｷｬﾝｾﾙ.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+    }
+}
+
+void WaitingDialog::keyPressEvent(QKeyEvent* event) {
+    // Enter ends nothing here: the only default button is the hidden OK.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    TemplateDialog::keyPressEvent(event);
 }
 
 // The waiting dialog's OK button is never shown; ending the dialog by it

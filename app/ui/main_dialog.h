@@ -27,13 +27,17 @@ public:
     explicit VersionDialog(QWidget* owner);
 };
 
-// Shown while a capture waits: "ｷｬﾝｾﾙ" and the close box cancel.
+// Shown while a capture waits: "ｷｬﾝｾﾙ" (clicked or by Space), Esc and the
+// close box cancel; Enter does nothing.
 class WaitingDialog final : public TemplateDialog {
 public:
     WaitingDialog();
     void on_ok() override;
     void on_cancel() override;
     [[nodiscard]] bool cancelled() const { return cancelled_ != 0; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::int32_t cancelled_ = 0;

@@ -3,12 +3,11 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTextDocument>
 #include <QWheelEvent>
 
 #include "app/ui/platform.h"
+#include "app/ui/value_box.h"
 
 namespace postori {
 namespace {
@@ -36,34 +35,7 @@ ScrollCode scroll_code_of(int action) {
     }
 }
 
-// A value box. Enter in it does what Enter does everywhere in the dialog
-// (starts a capture by the default button), and Ctrl+Enter makes a new line,
-// as in the multi-line edit boxes of dialogs elsewhere.
-class ValueBox final : public QPlainTextEdit {
-public:
-    explicit ValueBox(QWidget* parent) : QPlainTextEdit(parent) {}
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
-            QPlainTextEdit::keyPressEvent(event);
-        } else if ((event->modifiers() & Qt::ControlModifier) != 0) {
-            insertPlainText(QStringLiteral("\n"));
-        } else {
-            // Left to the parents, up to the dialog.
-            event->ignore();
-        }
-    }
-};
-
 }  // namespace
-
-QString value_box_text(std::string_view sjis_value) {
-    QString text = window_text(sjis_value);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
 
 ResultPane::ResultPane(QWidget* parent) : QFrame(parent), client_(new QWidget(this)) {
     // A white area with a sunken edge two pixels wide.
@@ -174,14 +146,8 @@ void ResultPane::add_row(std::string_view name, std::string_view value, int line
     value_box->setGeometry(rects.value.x, rects.value.y - band_top, rects.value.width, rects.value.height);
     value_box->setProperty("control_id", VALUE_ROW_ID_BASE + static_cast<int>(index));
     value_box->setFocusPolicy(Qt::ClickFocus);
-    value_box->setLineWrapMode(QPlainTextEdit::NoWrap);
-    value_box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    value_box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    value_box->setTabChangesFocus(true);
-    // A one-line box is 18 pixels high: with Qt's usual 4-pixel margin a
-    // 13-pixel line would lose its descenders.
-    value_box->document()->setDocumentMargin(1);
-    value_box->setPlainText(value_box_text(value));
+    // The value exactly as converted, line ends included.
+    value_box->set_text(window_text(value));
 
     name_box->show();
     value_box->show();

@@ -11,10 +11,11 @@
 #include "app/core/result_layout.h"
 
 class QLineEdit;
-class QPlainTextEdit;
 class QScrollBar;
 
 namespace postori {
+
+class ValueBox;
 
 class ResultPane final : public QFrame, public ResultRows {
 public:
@@ -41,7 +42,7 @@ public:
 
     // The rows, in creation order: entry i of both makes row i.
     [[nodiscard]] const std::vector<QLineEdit*>& name_rows() const { return name_rows_; }
-    [[nodiscard]] const std::vector<QPlainTextEdit*>& value_rows() const { return value_rows_; }
+    [[nodiscard]] const std::vector<ValueBox*>& value_rows() const { return value_rows_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -57,15 +58,11 @@ private:
     // How far the rows are moved up now, in pixels.
     int offset_ = 0;
     std::vector<QLineEdit*> name_rows_;
-    std::vector<QPlainTextEdit*> value_rows_;
+    std::vector<ValueBox*> value_rows_;
     // Rows are held in bands of ROWS_PER_BAND consecutive rows, transparent
     // children of the client area: Qt's cost of adding a child grows with its
     // siblings, and a thousand rows as direct siblings take twice as long.
     std::vector<QWidget*> bands_;
 };
-
-// A value's text for an edit box: Shift_JIS decoded, and CR LF (or a lone CR
-// or LF) made a line break.
-[[nodiscard]] QString value_box_text(std::string_view sjis_value);
 
 }  // namespace postori

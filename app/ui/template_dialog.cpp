@@ -8,9 +8,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <charconv>
 #include <string>
 #include <vector>
@@ -26,6 +28,36 @@ DialogBaseUnits base_units_of(const QFont& font) {
         metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return base_units_of_font(advance, metrics.height());
 }
+
+// A group box drawn as the template places it: the caption on the frame's
+// top line (Qt's styles put it above the frame and push the frame down onto
+// the controls inside).
+class DialogGroupBox final : public QGroupBox {
+public:
+    DialogGroupBox(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QString caption = title();
+        const int caption_width = caption.isEmpty() ? 0 : fontMetrics().horizontalAdvance(caption);
+        const GroupBoxParts parts = group_box_parts(width(), height(), caption_width, base_units_of(font()));
+        // An etched line: a dark one with a light one inside it, each one
+        // pixel of the dialog wide.
+        const QRectF frame(parts.frame.x, parts.frame.y, parts.frame.width, parts.frame.height);
+        painter.setPen(QPen(palette().color(QPalette::Light), 1));
+        painter.drawRect(frame.adjusted(1.5, 1.5, -0.5, -0.5));
+        painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+        painter.drawRect(frame.adjusted(0.5, 0.5, -1.5, -1.5));
+        if (caption_width > 0) {
+            const QRect behind(parts.caption.x, parts.caption.y, parts.caption.width, parts.caption.height);
+            painter.fillRect(behind, palette().window());
+            style()->drawItemText(&painter, behind.adjusted(1, 0, 0, 0),
+                                  Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, palette(), isEnabled(), caption,
+                                  QPalette::WindowText);
+        }
+    }
+};
 
 QWidget* make_control(const ControlTemplate& item, QWidget* parent) {
     const QString text = window_text(item.text.sjis());
@@ -53,8 +85,12 @@ QWidget* make_control(const ControlTemplate& item, QWidget* parent) {
             return label;
         }
         case ControlKind::Icon: {
+            // Drawn for the screen's scale, not enlarged from 32 pixels.
             auto* label = new QLabel(parent);
-            label->setPixmap(draw_main_icon(32));
+            const qreal ratio = parent->devicePixelRatioF();
+            QPixmap icon = draw_main_icon(qRound(32 * ratio));
+            icon.setDevicePixelRatio(ratio);
+            label->setPixmap(icon);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             return label;
         }
@@ -71,7 +107,7 @@ QWidget* make_control(const ControlTemplate& item, QWidget* parent) {
         case ControlKind::AutoCheck:
             return new QCheckBox(text, parent);
         case ControlKind::GroupBox:
-            return new QGroupBox(text, parent);
+            return new DialogGroupBox(text, parent);
         case ControlKind::VScrollBar:
             return new QScrollBar(Qt::Vertical, parent);
     }

@@ -17,5 +17,27 @@ TEST(DialogUnits, ScaleByTheFontAndRoundToNearest) {
     EXPECT_EQ(mul_div(5, 1, 0), -1);
 }
 
+// The frame's top line through the middle of the caption's line, the
+// caption on it one average character in, never wider than the frame allows.
+TEST(GroupBoxParts, CaptionStandsOnTheFrameLine) {
+    struct Case {
+        int width, height, caption_width;
+        DialogBaseUnits base;
+        PixelRect frame, caption;
+    };
+    const Case cases[] = {
+        {142, 102, 60, {7, 13}, {0, 6, 142, 96}, {7, 0, 62, 13}},        // エンコード at 100 %
+        {142, 102, 0, {7, 13}, {0, 6, 142, 96}, {}},                     // no caption
+        {40, 30, 60, {7, 13}, {0, 6, 40, 24}, {7, 0, 26, 13}},           // cut to the frame
+        {12, 4, 60, {7, 13}, {0, 6, 12, 0}, {7, 0, 0, 13}},              // too small for either
+        {284, 204, 120, {14, 26}, {0, 13, 284, 191}, {14, 0, 122, 26}},  // a font twice as big
+    };
+    for (const Case& c : cases) {
+        const GroupBoxParts parts = group_box_parts(c.width, c.height, c.caption_width, c.base);
+        EXPECT_EQ(parts.frame, c.frame) << c.width << " " << c.caption_width;
+        EXPECT_EQ(parts.caption, c.caption) << c.width << " " << c.caption_width;
+    }
+}
+
 }  // namespace
 }  // namespace postori

@@ -11,7 +11,6 @@
 // reaped by waiting for every child of the test process.
 #include <QAbstractButton>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -26,6 +25,7 @@
 #include "app/core/result_layout.h"
 #include "app/ui/main_dialog.h"
 #include "app/ui/result_pane.h"
+#include "app/ui/value_box.h"
 #include "tests/browser/browser_harness.h"
 #include "tests/support/form_request.h"
 #include "tests/support/iconv.h"
@@ -149,8 +149,8 @@ TEST_P(BrowserWindowTest, PostedFormShowsAsRowsInThePagesCode) {
     const ResultPane& pane = dialog->result_pane();
     std::string rows;
     for (std::size_t k = 0; k < pane.name_rows().size() && k < pane.value_rows().size(); ++k) {
-        rows += "  " + pane.name_rows()[k]->text().toStdString() + " = " +
-                pane.value_rows()[k]->toPlainText().toStdString() + "\n";
+        rows += "  " + pane.name_rows()[k]->text().toStdString() + " = " + pane.value_rows()[k]->text().toStdString() +
+                "\n";
     }
     ASSERT_EQ(pane.name_rows().size(), std::size(FORM)) << "rows:\n" << rows;
     ASSERT_EQ(pane.value_rows().size(), std::size(FORM)) << "rows:\n" << rows;
@@ -161,11 +161,16 @@ TEST_P(BrowserWindowTest, PostedFormShowsAsRowsInThePagesCode) {
     for (std::size_t k = 0; k < std::size(FORM); ++k) {
         SCOPED_TRACE("row " + std::to_string(k) + " (" + std::string(FORM[k].name) + ")");
         const QLineEdit* name_box = pane.name_rows()[k];
-        const QPlainTextEdit* value_box = pane.value_rows()[k];
+        const ValueBox* value_box = pane.value_rows()[k];
         EXPECT_EQ(name_box->text().toStdString(), expected_names[k]);
         // Compared as UTF-8, which holds the box's text exactly and reads
-        // well in a failure.
-        EXPECT_EQ(value_box->toPlainText().toStdString(), std::string(FORM[k].value));
+        // well in a failure. The box keeps the line ends the browser sent:
+        // CR LF for each line break typed in the text area.
+        std::string sent(FORM[k].value);
+        for (std::size_t at = sent.find('\n'); at != std::string::npos; at = sent.find('\n', at + 2)) {
+            sent.insert(at, 1, '\r');
+        }
+        EXPECT_EQ(value_box->text().toStdString(), sent);
         const auto breaks = static_cast<int>(std::count(FORM[k].value.begin(), FORM[k].value.end(), '\n'));
         const int lines = std::clamp(breaks, 1, MAX_ROW_LINES);
         EXPECT_EQ(name_box->mapTo(pane.client(), QPoint(0, 0)).y(), top);

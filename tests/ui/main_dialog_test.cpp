@@ -6,13 +6,14 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWindow>
 #include <thread>
 
 #include "app/ui/result_pane.h"
+#include "app/ui/value_box.h"
 #include "tests/support/form_request.h"
 #include "tests/support/loopback_client.h"
 #include "tests/support/running_capture.h"
@@ -26,9 +27,10 @@ using ui_test::window_titled;
 class MainDialogTest : public ui_test::MainWindowTest {
 protected:
     // Sets the hidden port edit to a free port, presses 取得開始 and, once
-    // the listener is up, posts `body` from a client socket. Returns when the
+    // the listener is up, runs `meanwhile` (as a user would act while the
+    // wait goes on) and posts `body` from a client socket. Returns when the
     // capture run has ended.
-    void capture(const std::string& body) {
+    void capture(const std::string& body, const std::function<void()>& meanwhile = {}) {
         const int port = test_support::free_loopback_port();
         static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QString::number(port));
         std::thread client;
@@ -36,6 +38,9 @@ protected:
             // Inside the run's wait: the waiting dialog is up, the window off.
             EXPECT_NE(window_titled("進行状況"), nullptr);
             EXPECT_FALSE(dialog->isEnabled());
+            if (meanwhile) {
+                meanwhile();
+            }
             client = std::thread([port, body] {
                 for (int attempt = 0; attempt < 500; ++attempt) {
                     if (test_support::send_to_loopback(port, test_support::post_request(body))) {
@@ -54,7 +59,7 @@ protected:
         const ResultPane& pane = dialog->result_pane();
         for (std::size_t i = 0; i < pane.name_rows().size(); ++i) {
             texts.push_back(pane.name_rows()[i]->text().toStdString() + "=" +
-                            pane.value_rows()[i]->toPlainText().toStdString());
+                            pane.value_rows()[i]->text().toStdString());
         }
         return texts;
     }
@@ -218,7 +223,7 @@ TEST_F(MainDialogTest, CapturesAPostedFormWithAutomaticRecognition) {
     EXPECT_EQ(boxes.shown[0].title, "取得成功");
     EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Information);
     EXPECT_EQ(dialog->last_report().outcome, RunOutcome::Completed);
-    EXPECT_EQ(row_texts(), (std::vector<std::string>{"%E5%90%8D%E5%89%8D=山田 太郎", "memo=a\nb\nc", "e="}));
+    EXPECT_EQ(row_texts(), (std::vector<std::string>{"%E5%90%8D%E5%89%8D=山田 太郎", "memo=a\r\nb\r\nc", "e="}));
     EXPECT_EQ(dialog->result_pane().value_rows()[1]->height(), 2 * LINE_HEIGHT - 2);
     // The vote's code is shown, the window is usable again, the waiting
     // dialog is gone.
@@ -253,11 +258,34 @@ TEST_F(MainDialogTest, SecondCaptureReplacesTheRowsFromTheTop) {
     EXPECT_EQ(boxes.shown.size(), 2u);
 }
 
-// Cancelling before any client: by the button and by the waiting dialog's
-// close box. The rows of the capture before stay.
+// A key as the window system delivers it to `window`: to its focused
+// control first, then up to the dialog.
+void key(QWindow* window, Qt::Key code, Qt::KeyboardModifiers modifiers, const QString& text, bool press,
+         bool repeat = false) {
+    QTest::simulateEvent(window, press, code, modifiers, text, repeat);
+}
+
+// Cancelling before any client, each way the waiting dialog offers: ｷｬﾝｾﾙ
+// clicked or pressed by Space, Esc, its close box. The rows of the capture
+// before stay.
 TEST_F(MainDialogTest, CancelBeforeAnyClientKeepsTheRows) {
     capture("kept=yes");
-    for (const bool by_close_box : {false, true}) {
+    const std::vector<std::pair<const char*, std::function<void(WaitingDialog&)>>> ways = {
+        {"click", [](WaitingDialog& waiting) { static_cast<QAbstractButton*>(waiting.control(IDCANCEL))->click(); }},
+        {"Space",
+         [](WaitingDialog& waiting) {
+             waiting.control(IDCANCEL)->setFocus();
+             key(waiting.windowHandle(), Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), true);
+             key(waiting.windowHandle(), Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), false);
+         }},
+        {"Esc",
+         [](WaitingDialog& waiting) {
+             key(waiting.windowHandle(), Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"), true);
+         }},
+        {"close box", [](WaitingDialog& waiting) { waiting.close(); }},
+    };
+    for (const auto& [way, cancel] : ways) {
+        SCOPED_TRACE(way);
         boxes.shown.clear();
         static_cast<QLineEdit*>(dialog->control(IDC_PORT))->setText(QStringLiteral("0"));
         ui_test::when_idle(
@@ -270,11 +298,7 @@ TEST_F(MainDialogTest, CancelBeforeAnyClientKeepsTheRows) {
                 // Its hidden OK does not end it: the wait goes on.
                 waiting->accept();
                 EXPECT_TRUE(waiting->isVisible());
-                if (by_close_box) {
-                    waiting->close();
-                } else {
-                    static_cast<QAbstractButton*>(waiting->control(IDCANCEL))->click();
-                }
+                cancel(*waiting);
             },
             20);
         button(IDOK)->click();
@@ -286,6 +310,33 @@ TEST_F(MainDialogTest, CancelBeforeAnyClientKeepsTheRows) {
         EXPECT_EQ(row_texts(), (std::vector<std::string>{"kept=yes"}));
         EXPECT_TRUE(dialog->isEnabled());
     }
+}
+
+// Enter in the waiting dialog ends nothing, with ｷｬﾝｾﾙ focused: pressed
+// once, held down until the key repeats, or on the keypad. The wait goes on
+// and the form sent afterwards is captured.
+TEST_F(MainDialogTest, EnterInTheWaitingDialogDoesNothing) {
+    capture("after=enter", [&] {
+        WaitingDialog* waiting = dialog->waiting_dialog();
+        ASSERT_NE(waiting, nullptr);
+        waiting->control(IDCANCEL)->setFocus();
+        QWindow* window = waiting->windowHandle();
+        const QString enter = QStringLiteral("\r");
+        key(window, Qt::Key_Return, Qt::NoModifier, enter, true);
+        for (int repeat = 0; repeat < 5; ++repeat) {
+            key(window, Qt::Key_Return, Qt::NoModifier, enter, true, true);
+        }
+        key(window, Qt::Key_Return, Qt::NoModifier, enter, false);
+        key(window, Qt::Key_Enter, Qt::KeypadModifier, enter, true);
+        key(window, Qt::Key_Enter, Qt::KeypadModifier, enter, false);
+        QApplication::processEvents();
+        EXPECT_EQ(dialog->waiting_dialog(), waiting);
+        EXPECT_TRUE(waiting->isVisible());
+        EXPECT_FALSE(waiting->cancelled());
+    });
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "フォーム情報を取得しました");
+    EXPECT_EQ(row_texts(), (std::vector<std::string>{"after=enter"}));
 }
 
 // Enter starts a capture, also from a value box; Ctrl+Enter there makes a
@@ -307,10 +358,10 @@ TEST_F(MainDialogTest, EnterStartsACapture) {
     };
     cancel_when_waiting();
     QTest::keyClick(dialog.get(), Qt::Key_Return);
-    QPlainTextEdit* value = dialog->result_pane().value_rows()[0];
+    ValueBox* value = dialog->result_pane().value_rows()[0];
     value->setFocus();
     QTest::keyClick(value, Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(value->toPlainText(), QStringLiteral("\nx"));
+    EXPECT_EQ(value->text(), QStringLiteral("\r\nx"));
     cancel_when_waiting();
     QTest::keyClick(value, Qt::Key_Return);
     EXPECT_EQ(started, 2);

@@ -15,6 +15,9 @@ int run_application(int argc, char** argv) {
     install_translations(app);
     install_font_substitutes();
     QApplication::setWindowIcon(main_icon());
+    // Lets the desktop match the windows to the installed menu entry
+    // (postori.desktop), its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("postori"));
     MainDialog dialog;
     dialog.exec();
     return 0;

@@ -91,7 +91,6 @@ TEST_P(CaptureToolPost, PrintsEveryFieldAsJson) {
     const std::string printed = tool.out();
     const std::optional<JsonValue> capture = test_support::parse_json(printed, &error);
     ASSERT_TRUE(capture) << error << "\n" << printed;
-    EXPECT_TRUE(printed.ends_with("}\n") && printed.find('\n') == printed.size() - 1) << "one line";
     EXPECT_EQ(text_of(*capture, "code"), code_option_name(page_case.code));
     const JsonValue* voted = capture->member("voted");
     EXPECT_TRUE(voted != nullptr && voted->kind == JsonValue::Kind::Bool && voted->boolean);

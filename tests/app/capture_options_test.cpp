@@ -12,10 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-CommandLine parsed(std::vector<std::string_view> args) {
-    return parse_command_line(args);
-}
-
 TEST(CaptureOptions, ReadsEveryOption) {
     struct Case {
         std::vector<std::string_view> args;
@@ -43,12 +39,8 @@ TEST(CaptureOptions, ReadsEveryOption) {
         {{"--version"}, CommandAction::Version, 9250, "", std::nullopt, false, std::nullopt},
     };
     for (const Case& c : cases) {
-        std::string label;
-        for (const std::string_view arg : c.args) {
-            label += std::string(arg) + " ";
-        }
-        SCOPED_TRACE(label);
-        const CommandLine command = parsed(c.args);
+        SCOPED_TRACE(&c - cases);
+        const CommandLine command = parse_command_line(c.args);
         EXPECT_EQ(command.action, c.action) << command.error;
         EXPECT_EQ(command.options.port, c.port);
         EXPECT_EQ(command.options.bind_address, c.bind_address);
@@ -81,13 +73,12 @@ TEST(CaptureOptions, WrongCommandLinesSayWhatIsWrong) {
         {{"--timeout", "2000000000"}, "--timeout takes a number of seconds above 0 (30, 0.5), not '2000000000'"},
         {{"--json=yes"}, "--json takes no value"},
         {{"-p"}, "unknown option '-p'"},
-        {{"--bogus\n"}, "unknown option '--bogus?'"},
         {{"--bo\x15gus=1"}, "unknown option '--bo?gus=1'"},
         {{"9250"}, "unexpected argument '9250'"},
         {{"--code", std::string_view("x\x01y")}, "--code takes auto, euc, sjis or utf8, not 'x?y'"},
     };
     for (const Case& c : cases) {
-        const CommandLine command = parsed(c.args);
+        const CommandLine command = parse_command_line(c.args);
         EXPECT_EQ(command.action, CommandAction::Usage) << c.error;
         EXPECT_EQ(command.error, c.error);
     }

@@ -1,8 +1,8 @@
 // A strict reader, written apart from the code under test, for the JSON the
 // programs print for scripts. It takes only valid JSON (RFC 8259) in valid
 // UTF-8 and only the kinds the programs print: objects (members kept in
-// order), arrays, strings, true, false and null. No numbers, and no \u
-// escape of a surrogate, since the writers print neither.
+// order), arrays, strings, true and false. No null, no numbers and no \u
+// escape of a surrogate, since the writers print none.
 #pragma once
 
 #include <optional>
@@ -15,8 +15,8 @@ namespace postori::test_support {
 struct JsonMember;
 
 struct JsonValue {
-    enum class Kind { Null, Bool, String, Array, Object };
-    Kind kind = Kind::Null;
+    enum class Kind { Bool, String, Array, Object };
+    Kind kind = Kind::Bool;
     bool boolean = false;
     std::string string;  // UTF-8, escapes resolved
     std::vector<JsonValue> items;
@@ -31,9 +31,8 @@ struct JsonMember {
     JsonValue value;
 };
 
-// `text` as one JSON value with optional white space around it; nullopt on
-// anything else, and then `error` (when given) says where reading stopped.
-[[nodiscard]] std::optional<JsonValue> parse_json(std::string_view text, std::string* error = nullptr);
+// `text` as one JSON value with optional white space around it, or nullopt.
+[[nodiscard]] std::optional<JsonValue> parse_json(std::string_view text);
 
 // Whether `bytes` are well-formed UTF-8: no overlong forms, no surrogates,
 // nothing above U+10FFFF.

@@ -38,9 +38,10 @@ private:
     // The writers nest three deep at most: no depth limit is needed.
     std::optional<JsonValue> read_value() {
         JsonValue value;
-        if (take("true") || take("false")) {
+        const bool truth = take("true");
+        if (truth || take("false")) {
             value.kind = JsonValue::Kind::Bool;
-            value.boolean = text_[at_ - 1] == 'e' && text_[at_ - 2] == 'u';
+            value.boolean = truth;
             return value;
         }
         if (take("[") || take("{")) {

@@ -5,26 +5,22 @@
 #include <string>
 
 #include "tests/support/bytes.h"
-#include "tests/support/json.h"
 
 namespace postori {
 namespace {
 
 using test_support::hex;
-using test_support::parse_json;
-
-constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
 
 // What a JSON string literal must be made of any bytes: valid UTF-8 kept,
 // each maximal ill-formed subpart one U+FFFD, the characters JSON reserves
-// escaped. Every literal must read back as `read_back`.
+// escaped. (That every literal reads back is the JSON fuzz target's check.)
 TEST(JsonString, EscapesAndReplaces) {
     struct Case {
         const char* label;
         std::string text;
         std::string literal;
     };
-    const std::string r(REPLACEMENT);
+    const std::string r = "\xEF\xBF\xBD";  // U+FFFD
     const Case cases[] = {
         {"ascii", "abc =&%", "\"abc =&%\""},
         {"quote_and_backslash", "a\"b\\c/", "\"a\\\"b\\\\c/\""},
@@ -46,11 +42,6 @@ TEST(JsonString, EscapesAndReplaces) {
         SCOPED_TRACE(c.label);
         const std::string literal = json_string(c.text);
         EXPECT_EQ(literal, c.literal) << hex(literal);
-        std::string error;
-        const auto read = parse_json(literal, &error);
-        ASSERT_TRUE(read) << error;
-        EXPECT_EQ(read->string.find(REPLACEMENT) == std::string::npos,
-                  c.literal.find(REPLACEMENT) == std::string::npos);
     }
 }
 

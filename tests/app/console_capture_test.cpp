@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <regex>
 #include <string>
@@ -24,26 +25,18 @@ struct ToolRun {
     std::string err;
 };
 
-std::string read_all(std::FILE* file) {
-    std::string text;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;) {
-        text += static_cast<char>(c);
-    }
-    return text;
-}
-
 // Runs the tool in this process with `args`. Once it says it waits, `client`
-// (when given) gets the port it listens on.
-// Its standard output is `out` when given (the tool's run closes it), else
-// a scratch file read back.
+// (when given) gets the port it listens on. Its standard output is
+// `given_out` when given, else kept in memory.
 ToolRun run_tool(const std::vector<std::string>& args, const std::function<void(int port)>& client = {},
                  std::FILE* given_out = nullptr) {
     std::vector<std::string_view> views(args.begin(), args.end());
-    std::FILE* out = given_out != nullptr ? given_out : std::tmpfile();
+    char* printed = nullptr;
+    std::size_t printed_size = 0;
+    std::FILE* out = given_out != nullptr ? given_out : ::open_memstream(&printed, &printed_size);
     int pipe_fds[2];
     if (out == nullptr || ::pipe(pipe_fds) != 0) {
-        ADD_FAILURE() << "no scratch file or pipe";
+        ADD_FAILURE() << "no output stream or pipe";
         return {};
     }
     std::FILE* err_write = ::fdopen(pipe_fds[1], "w");
@@ -63,8 +56,9 @@ ToolRun run_tool(const std::vector<std::string>& args, const std::function<void(
     }
     tool.join();
     std::fclose(err_read);
-    run.out = given_out != nullptr ? "" : read_all(out);
     std::fclose(out);
+    run.out = printed != nullptr ? std::string(printed, printed_size) : "";
+    std::free(printed);
     return run;
 }
 

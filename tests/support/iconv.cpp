@@ -32,27 +32,13 @@ std::optional<std::string> Iconv::convert(std::string_view input) {
     std::string out(4 * in.size() + 16, '\0');
     char* in_next = in.data();
     std::size_t in_left = in.size();
-    std::size_t written = 0;
-    for (bool flushing = false;;) {
-        char* out_next = out.data() + written;
-        std::size_t out_left = out.size() - written;
-        const std::size_t result = flushing ? ::iconv(cd_, nullptr, nullptr, &out_next, &out_left)
-                                            : ::iconv(cd_, &in_next, &in_left, &out_next, &out_left);
-        const int error = errno;
-        written = out.size() - out_left;
-        if (result == FAILED && error == E2BIG) {
-            out.resize(out.size() * 2);
-            continue;
-        }
-        if (result == FAILED) {
-            return std::nullopt;
-        }
-        if (flushing) {
-            break;
-        }
-        flushing = true;
+    char* out_next = out.data();
+    std::size_t out_left = out.size();
+    if (::iconv(cd_, &in_next, &in_left, &out_next, &out_left) == FAILED ||
+        ::iconv(cd_, nullptr, nullptr, &out_next, &out_left) == FAILED) {
+        return std::nullopt;
     }
-    out.resize(written);
+    out.resize(out.size() - out_left);
     return out;
 }
 

@@ -23,8 +23,9 @@ public:
     [[nodiscard]] bool ok() const;
 
     // The whole of `input` converted, or nothing when iconv rejects any of
-    // it (or the conversion does not exist). Each call starts in the initial
-    // shift state and ends with it restored.
+    // it, the conversion does not exist or the output passes four bytes per
+    // input byte. Each call starts in the initial shift state and ends with
+    // it restored.
     [[nodiscard]] std::optional<std::string> convert(std::string_view input);
 
     // `input` converted, each byte iconv cannot convert skipped.

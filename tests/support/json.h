@@ -1,6 +1,8 @@
-// A strict JSON reader, written apart from the code under test, to check
-// what the programs print for scripts: one JSON text (RFC 8259) in valid
-// UTF-8, read into a tree whose objects keep their members in order.
+// A strict reader, written apart from the code under test, for the JSON the
+// programs print for scripts. It takes only valid JSON (RFC 8259) in valid
+// UTF-8 and only the kinds the programs print: objects (members kept in
+// order), arrays, strings, true and false. No null, no numbers and no \u
+// escape of a surrogate, since the writers print none.
 #pragma once
 
 #include <optional>
@@ -13,13 +15,12 @@ namespace postori::test_support {
 struct JsonMember;
 
 struct JsonValue {
-    enum class Kind { Null, Bool, Number, String, Array, Object };
-    Kind kind = Kind::Null;
+    enum class Kind { Bool, String, Array, Object };
+    Kind kind = Kind::Bool;
     bool boolean = false;
-    double number = 0;
     std::string string;  // UTF-8, escapes resolved
     std::vector<JsonValue> items;
-    std::vector<JsonMember> members;  // in order
+    std::vector<JsonMember> members;
 
     // The first member named `key`, or nullptr (also when not an object).
     [[nodiscard]] const JsonValue* member(std::string_view key) const;
@@ -30,11 +31,8 @@ struct JsonMember {
     JsonValue value;
 };
 
-// Reads `text` as one JSON text with optional white space around it. Strict:
-// invalid UTF-8, control characters in strings, lone surrogate escapes,
-// leading zeros, trailing commas and anything after the value are errors.
-// On an error, nullopt, and `error` (when given) says what and where.
-[[nodiscard]] std::optional<JsonValue> parse_json(std::string_view text, std::string* error = nullptr);
+// `text` as one JSON value with optional white space around it, or nullopt.
+[[nodiscard]] std::optional<JsonValue> parse_json(std::string_view text);
 
 // Whether `bytes` are well-formed UTF-8: no overlong forms, no surrogates,
 // nothing above U+10FFFF.

@@ -106,33 +106,11 @@ class ScriptTest(unittest.TestCase):
         for convert, given, expected in cases:
             self.assertEqual(convert(given), expected, given)
 
-    def test_chooser_is_splitmix64(self):
-        # The reference generator's first outputs for seed 0.
-        chooser = form_text.Chooser(0)
-        self.assertEqual([chooser.next() for _ in range(3)],
-                         [0xE220A8397B1DCDAF, 0x6E789E6AA1B965F4, 0x06C45D188009454F])
-
 
 class ComposerTest(unittest.TestCase):
     NAME = ("山田", "やまだ", "太郎", "たろう")
 
-    def test_pairs_and_forms_have_their_shape(self):
-        composer = form_text.Composer(vocabulary(), 7, 10)
-        for _ in range(500):
-            pair = composer.pair(self.NAME)
-            self.assertEqual([field for field, _ in pair], ["name", "address"])
-            self.assertIn(pair[0][1], ["山田太郎", "山田 太郎", "山田\u3000太郎"])
-
-            form = composer.form(self.NAME)
-            fields = [field for field, _ in form]
-            self.assertTrue(3 <= len(form) <= 8, form)
-            self.assertIn(fields[:2] if fields[0] == "family" else fields[:1], (["family", "given"], ["name"]))
-            self.assertIn("email-ascii", fields)
-            self.assertTrue(any(f == "address" or f.startswith("name-") for f in fields), form)
-            for field, value in form:
-                self.assertEqual(field.endswith("-ascii"), value.isascii(), (field, value))
-
-    def test_every_field_has_its_shape(self):
+    def test_pairs_forms_and_every_field_have_their_shape(self):
         digits, wide = "[0-9]", "[０-９]"
         block = "(%s|%s|[一二三四五六七八九十]+)" % (digits, wide)
         shapes = {
@@ -155,8 +133,16 @@ class ComposerTest(unittest.TestCase):
         composer = form_text.Composer(vocabulary(), 5, 10)
         seen = set()
         for _ in range(2000):
-            for field, value in composer.form(self.NAME) + composer.pair(self.NAME):
+            pair, form = composer.pair(self.NAME), composer.form(self.NAME)
+            self.assertEqual([field for field, _ in pair], ["name", "address"])
+            fields = [field for field, _ in form]
+            self.assertTrue(3 <= len(form) <= 8, form)
+            self.assertIn(fields[:2] if fields[0] == "family" else fields[:1], (["family", "given"], ["name"]))
+            self.assertIn("email-ascii", fields)
+            self.assertTrue(any(f == "address" or f.startswith("name-") for f in fields), form)
+            for field, value in form + pair:
                 self.assertRegex(value, shapes[field], field)
+                self.assertEqual(field.endswith("-ascii"), value.isascii(), (field, value))
                 seen.add(field)
         self.assertEqual(seen, set(shapes))
 
@@ -169,11 +155,8 @@ class ComposerTest(unittest.TestCase):
                     self.assertEqual(field == "name-halfwidth", expected)
                     self.assertEqual(any(ord(c) in halfwidth for c in value), expected, value)
 
-    def test_same_seed_same_text(self):
-        first = list(form_text.Composer(vocabulary(), 11, 6).body())
-        second = list(form_text.Composer(vocabulary(), 11, 6).body())
-        self.assertEqual(first, second)
-        self.assertIn("相生", "".join(first))  # every district at least once
+    def test_body_holds_every_district(self):
+        self.assertIn("相生", "".join(form_text.Composer(vocabulary(), 11, 6).body()))
 
 
 class BodyTest(unittest.TestCase):

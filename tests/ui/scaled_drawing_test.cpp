@@ -33,8 +33,6 @@ public:
         return {static_cast<int>(std::floor(from * scale_)), static_cast<int>(std::ceil(to * scale_))};
     }
     [[nodiscard]] int gray(int x, int y) const { return qGray(image_.pixel(x, y)); }
-    [[nodiscard]] int width() const { return image_.width(); }
-    [[nodiscard]] const QImage& image() const { return image_; }
 
     // True when a line of device pixels within the window's pixel `at` (a
     // column when `vertical`, else a row), over the window's pixels

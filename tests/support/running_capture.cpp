@@ -11,7 +11,7 @@ RunningCapture::RunningCapture(std::int32_t port) : job(std::make_shared<Capture
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (job->listening_port() == 0 && job->setup_error() == 0 && std::chrono::steady_clock::now() < deadline &&
            !thread->wait_for(0ms)) {
-        std::this_thread::sleep_for(100us);
+        std::this_thread::sleep_for(20us);
     }
 }
 

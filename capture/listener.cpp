@@ -207,11 +207,8 @@ private:
         return Outcome::Dropped;
     }
 
-    // Accepts every waiting connection. Each is served at once when bytes
-    // are already waiting on it, so that a request that arrived with its
-    // connection counts as what it is before the next connection is taken in
-    // and may have to make room. Failed when out of descriptors with none of
-    // ours to give back.
+    // Accepts every waiting connection. Failed when out of descriptors with
+    // none of ours to give back.
     Outcome accept_all() {
         for (;;) {
             const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -225,40 +222,52 @@ private:
                     !connections_.empty()) {
                     // Out of descriptors or memory: make room, or the waiting
                     // connection would keep poll returning at once.
-                    evict();
+                    if (make_room(connections_.size()) == Outcome::Captured) {
+                        return Outcome::Captured;
+                    }
                     continue;
                 }
                 return errno == EAGAIN || errno == EWOULDBLOCK ? Outcome::Open : Outcome::Failed;
             }
-            if (connections_.size() >= MAX_CONNECTIONS) {
-                evict();
+            if (connections_.size() >= MAX_CONNECTIONS && make_room(MAX_CONNECTIONS) == Outcome::Captured) {
+                close_socket(fd);
+                return Outcome::Captured;
             }
             Connection connection;
             connection.fd = fd;
             connections_.push_back(std::move(connection));
-            pollfd waiting{fd, POLLIN, 0};
-            if (::poll(&waiting, 1, 0) == 1) {
-                const Outcome outcome = serve(connections_.back());
-                if (outcome == Outcome::Captured) {
-                    return outcome;
-                }
-                if (outcome == Outcome::Dropped) {
-                    connections_.pop_back();
-                }
-            }
         }
     }
 
-    // Closes the connection whose request has come least far, the one
-    // accepted first among equals (connections_ is in the order accepted).
-    void evict() {
-        stages_.clear();
+    // Brings the connections held below `most`. What has arrived on them is
+    // received first, so that each is judged by all it sent before the
+    // connection that needs the room (which may end a request, or the
+    // capture); then, while still at `most`, the connection whose request has
+    // come least far is closed, the one accepted first among equals
+    // (connections_ is in the order accepted).
+    Outcome make_room(std::size_t most) {
+        polled_.clear();
         for (const Connection& connection : connections_) {
-            stages_.push_back(request_stage(connection.received, connection.head_parsed, connection.head.method));
+            polled_.push_back({connection.fd, POLLIN, 0});
         }
-        const auto victim = connections_.begin() + static_cast<std::ptrdiff_t>(connection_to_evict(stages_));
-        close_socket(victim->fd);
-        connections_.erase(victim);
+        if (::poll(polled_.data(), static_cast<nfds_t>(polled_.size()), 0) > 0) {
+            for (std::size_t k = 0; k < polled_.size(); ++k) {
+                if (polled_[k].revents != 0 && serve(connections_[k]) == Outcome::Captured) {
+                    return Outcome::Captured;
+                }
+            }
+            std::erase_if(connections_, [](const Connection& c) { return c.fd < 0; });
+        }
+        if (connections_.size() >= most) {
+            stages_.clear();
+            for (const Connection& connection : connections_) {
+                stages_.push_back(request_stage(connection.received, connection.head_parsed, connection.head.method));
+            }
+            const auto victim = connections_.begin() + static_cast<std::ptrdiff_t>(connection_to_evict(stages_));
+            close_socket(victim->fd);
+            connections_.erase(victim);
+        }
+        return Outcome::Open;
     }
 
     // The body runs from the end of the head to the first zero byte: all that
@@ -275,7 +284,8 @@ private:
     int listen_fd_ = -1;
     // In the order accepted.
     std::vector<Connection> connections_;
-    std::vector<RequestStage> stages_;  // evict()'s scratch
+    std::vector<pollfd> polled_;        // make_room()'s scratch
+    std::vector<RequestStage> stages_;  // make_room()'s scratch
 };
 
 int capture_thread(std::shared_ptr<CaptureJob> job) {

@@ -8,9 +8,9 @@
 // see check_also_repeated), so that chunk ends fall among their sequences and
 // the kernels get long runs to take.
 //
-// Inputs are kept short (MAX_SOURCE_UNITS): a chunk of output is the longest
-// stretch a conversion treats as one, and the repetition reaches past it, so
-// longer inputs would only make every check slower.
+// Inputs are kept short (MAX_SOURCE_UNITS): what a text longer than that
+// could show, a chunk end among its sequences and long runs for the kernels,
+// the repetition shows, and longer inputs would only make every check slower.
 #pragma once
 
 #include <array>
@@ -25,8 +25,7 @@
 
 namespace postori::fuzz {
 
-// Most source units (bytes, or UTF-16 units) of one input: enough for an
-// input to pass the end of a chunk on its own.
+// Most source units (bytes, or UTF-16 units) of one input.
 inline constexpr std::size_t MAX_SOURCE_UNITS = 512;
 
 // Sets libFuzzer's longest input to MAX_SOURCE_UNITS units of `unit_bytes`
@@ -34,6 +33,7 @@ inline constexpr std::size_t MAX_SOURCE_UNITS = 512;
 inline void limit_input(int* argc, char*** argv, std::size_t unit_bytes) {
     default_option(argc, argv, ("-max_len=" + std::to_string(MAX_SOURCE_UNITS * unit_bytes)).c_str());
 }
+
 // Most pieces a text is fed in.
 inline constexpr std::size_t MAX_PIECES = 4;
 // Units of a text a reset converter is tried on.

@@ -152,6 +152,7 @@ std::vector<FormField> collect_fields(char* body) {
     }
     std::vector<char*> pieces(MAX_FIELDS);
     const std::int32_t count = split_fields(body, pieces, FIELD_SEPARATOR);
+    fields.reserve(static_cast<std::size_t>(count));
     for (std::int32_t k = 0; k < count; ++k) {
         const std::string_view piece(pieces[static_cast<std::size_t>(k)]);
         const std::size_t equals = piece.find(NAME_VALUE_SEPARATOR);

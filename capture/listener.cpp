@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "capture/eviction.h"
+
 namespace postori {
 namespace {
 
@@ -41,7 +43,6 @@ struct Connection {
     std::int32_t received = 0;
     bool head_parsed = false;
     RequestHead head;
-    std::uint64_t last_active = 0;  // a tick of the listener's loop
 };
 
 // What a receive did to a connection.
@@ -191,27 +192,16 @@ public:
             if (job_.cancelled()) {
                 return;
             }
-            ++tick_;
             // Connections first: a POST that is in ends the capture before
             // anything new is accepted.
             for (std::size_t k = 2; k < polled.size(); ++k) {
-                if (polled[k].revents == 0) {
-                    continue;
-                }
-                Connection& connection = connections_[k - 2];
-                connection.last_active = tick_;
-                if (receive(connection) == Progress::Ended) {
-                    if (connection.head_parsed && connection.head.method == RequestMethod::Post) {
-                        capture(connection);
-                        return;
-                    }
-                    close_socket(connection.fd);
-                    connection.fd = -1;  // dropped: not a POST, or its head never came
+                if (polled[k].revents != 0 && serve(connections_[k - 2]) == Outcome::Captured) {
+                    return;
                 }
             }
             std::erase_if(connections_, [](const Connection& c) { return c.fd < 0; });
             if ((polled[1].revents & POLLIN) != 0) {
-                if (!accept_all()) {
+                if (accept_all() != Outcome::Open) {
                     return;
                 }
             } else if (polled[1].revents != 0) {
@@ -221,9 +211,32 @@ public:
     }
 
 private:
-    // Accepts every waiting connection; false when accepting has failed for
-    // good (out of descriptors with none of ours to give back).
-    bool accept_all() {
+    // What became of a connection, or of the capture.
+    enum class Outcome {
+        Open,      // still receiving (accepting: all accepted)
+        Dropped,   // closed: not a POST, or its head never came
+        Captured,  // a POST taken: the capture is over
+        Failed,    // accepting failed for good
+    };
+
+    // Receives what has arrived on `connection`; a request that has ended
+    // is captured when it is a POST and dropped otherwise.
+    Outcome serve(Connection& connection) {
+        if (receive(connection) == Progress::Waiting) {
+            return Outcome::Open;
+        }
+        if (connection.head_parsed && connection.head.method == RequestMethod::Post) {
+            capture(connection);
+            return Outcome::Captured;
+        }
+        close_socket(connection.fd);
+        connection.fd = -1;  // erased after the pass over the connections
+        return Outcome::Dropped;
+    }
+
+    // Accepts every waiting connection. Failed when out of descriptors with
+    // none of ours to give back.
+    Outcome accept_all() {
         for (;;) {
             const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd < 0) {
@@ -236,30 +249,52 @@ private:
                     !connections_.empty()) {
                     // Out of descriptors or memory: make room, or the waiting
                     // connection would keep poll returning at once.
-                    close_longest_idle();
+                    if (make_room(connections_.size()) == Outcome::Captured) {
+                        return Outcome::Captured;
+                    }
                     continue;
                 }
-                return errno == EAGAIN || errno == EWOULDBLOCK;
+                return errno == EAGAIN || errno == EWOULDBLOCK ? Outcome::Open : Outcome::Failed;
             }
-            if (connections_.size() >= MAX_CONNECTIONS) {
-                close_longest_idle();
+            if (connections_.size() >= MAX_CONNECTIONS && make_room(MAX_CONNECTIONS) == Outcome::Captured) {
+                close_socket(fd);
+                return Outcome::Captured;
             }
             Connection connection;
             connection.fd = fd;
-            connection.last_active = tick_;
             connections_.push_back(std::move(connection));
         }
     }
 
-    void close_longest_idle() {
-        auto oldest = connections_.begin();
-        for (auto it = connections_.begin(); it != connections_.end(); ++it) {
-            if (it->last_active < oldest->last_active) {
-                oldest = it;
-            }
+    // Brings the connections held below `most`. What has arrived on them is
+    // received first, so that each is judged by all it sent before the
+    // connection that needs the room (which may end a request, or the
+    // capture); then, while still at `most`, the connection whose request has
+    // come least far is closed, the one accepted first among equals
+    // (connections_ is in the order accepted).
+    Outcome make_room(std::size_t most) {
+        polled_.clear();
+        for (const Connection& connection : connections_) {
+            polled_.push_back({connection.fd, POLLIN, 0});
         }
-        close_socket(oldest->fd);
-        connections_.erase(oldest);
+        if (::poll(polled_.data(), static_cast<nfds_t>(polled_.size()), 0) > 0) {
+            for (std::size_t k = 0; k < polled_.size(); ++k) {
+                if (polled_[k].revents != 0 && serve(connections_[k]) == Outcome::Captured) {
+                    return Outcome::Captured;
+                }
+            }
+            std::erase_if(connections_, [](const Connection& c) { return c.fd < 0; });
+        }
+        if (connections_.size() >= most) {
+            stages_.clear();
+            for (const Connection& connection : connections_) {
+                stages_.push_back(request_stage(connection.received, connection.head_parsed, connection.head.method));
+            }
+            const auto victim = connections_.begin() + static_cast<std::ptrdiff_t>(connection_to_evict(stages_));
+            close_socket(victim->fd);
+            connections_.erase(victim);
+        }
+        return Outcome::Open;
     }
 
     // The body runs from the end of the head to the first zero byte: all that
@@ -274,8 +309,10 @@ private:
 
     CaptureJob& job_;
     int listen_fd_ = -1;
+    // In the order accepted.
     std::vector<Connection> connections_;
-    std::uint64_t tick_ = 0;
+    std::vector<pollfd> polled_;        // make_room()'s scratch
+    std::vector<RequestStage> stages_;  // make_room()'s scratch
 };
 
 bool valid_bind_address(std::string_view text) {

@@ -23,7 +23,8 @@ namespace postori {
 // received, so a zero byte always follows the data.
 inline constexpr std::size_t RECEIVE_BUFFER_SIZE = 1'000'000;
 // Most connections received side by side; a new one beyond it closes the one
-// that has been idle longest.
+// whose request has come least far (connection_to_evict), so that a "POST"
+// whose head is in goes last.
 inline constexpr std::size_t MAX_CONNECTIONS = 64;
 
 // Whether `text` is an address the listener can bind: numeric IPv4 or IPv6.

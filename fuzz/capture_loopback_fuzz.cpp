@@ -1,20 +1,28 @@
 // Any bytes as the traffic of a capture, over real loopback connections: a
 // capture listens on a port the OS picks, the input is sent to it over one
 // to four connections in chunks, every connection is half-closed, and the
-// capture must then end on its own when a "POST" head was sent, or end within
-// the capture run's 500 ms wait when cancelled otherwise. It must never send
-// a byte back, and what it captured must be what one of the "POST"
-// connections carried.
+// capture must then end on its own when a "POST" head was sent, and else
+// close every connection and go on waiting (or, when the input says so, end
+// within the capture run's 500 ms wait when cancelled). It must never send a
+// byte back, and what it captured must be what one of the "POST" connections
+// carried.
 //
 // Input layout: the first byte steers the sending, the rest is the traffic.
 //   bits 0-2  chunk size: whole, 1, 2, 3, 7, 16, 100 or 1000 bytes
 //   bit 3     the connections take turns chunk by chunk (else each sends
 //             all its bytes before the next one connects)
 //   bit 4     an extra connection that sends nothing is opened first
+//   bit 5     without a "POST", the capture is cancelled at the end
 // The traffic is split at its 0xFF bytes (a byte no Japanese text code uses)
 // into the data of up to MAX_SENDERS connections; further 0xFF bytes stay in
 // the last one's data.
+//
+// A capture that no input has ended or cancelled serves the next input too:
+// it holds no connection by then (every one was seen closed by it), which is
+// the state a new capture starts in, so each input is still judged on its
+// own, without a thread and a socket set up for each.
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -48,8 +56,12 @@ constexpr std::size_t MAX_SENDERS = 3;
 constexpr std::size_t CHUNK_SIZES[] = {0, 1, 2, 3, 7, 16, 100, 1000};
 constexpr char SEPARATOR = '\xFF';
 // Chunk boundaries after which the sender pauses briefly, so that small
-// chunks really arrive as separate receives.
-constexpr int PAUSED_CHUNKS = 16;
+// chunks really arrive as separate receives (at line ends: at_line_end), and
+// how long.
+constexpr int PAUSED_CHUNKS = 8;
+constexpr auto PAUSE = 30us;
+// Most chunks a connection sends its data in; the rest goes at once.
+constexpr int MAX_CHUNKS = 64;
 
 // How long the listener may take to close every connection once all is sent
 // and half-closed, to end after a "POST", and to take a connection (only
@@ -68,6 +80,7 @@ struct Sender {
     std::string_view data;
     postori::test_support::LoopbackClient client;
     std::size_t sent = 0;
+    int chunks = 0;
     bool broken = false;  // refused, or closed by the listener before all was sent
     bool closed_by_listener = false;
     std::vector<std::size_t> boundaries;  // counts of bytes sent after each send()
@@ -79,9 +92,12 @@ bool connect_to(Sender& sender, std::int32_t port) {
     return sender.client.connected();
 }
 
-// Sends up to `chunk` more bytes (all that is left for 0).
+// Sends up to `chunk` more bytes (all that is left for 0, and once
+// MAX_CHUNKS chunks have been sent).
 void send_chunk(Sender& sender, std::size_t chunk) {
-    const std::size_t end = chunk == 0 ? sender.data.size() : std::min(sender.data.size(), sender.sent + chunk);
+    const bool rest = chunk == 0 || sender.chunks == MAX_CHUNKS;
+    const std::size_t end = rest ? sender.data.size() : std::min(sender.data.size(), sender.sent + chunk);
+    ++sender.chunks;
     while (!sender.broken && sender.sent < end) {
         const ssize_t sent =
             ::send(sender.client.fd(), sender.data.data() + sender.sent, end - sender.sent, MSG_NOSIGNAL);
@@ -95,6 +111,15 @@ void send_chunk(Sender& sender, std::size_t chunk) {
         sender.sent += static_cast<std::size_t>(sent);
         sender.boundaries.push_back(sender.sent);
     }
+}
+
+// Whether a sender's last chunk ended at a line end (a CR or LF among the
+// last bytes sent or the next one), where a receive boundary matters most to
+// the listener: a head completes only with its blank line.
+bool at_line_end(const Sender& sender) {
+    const std::size_t from = sender.sent >= 3 ? sender.sent - 3 : 0;
+    const std::size_t to = std::min(sender.data.size(), sender.sent + 1);
+    return sender.data.substr(from, to - from).find_first_of("\r\n") != std::string_view::npos;
 }
 
 // Waits until the listener has closed every connection or `until`; a byte
@@ -177,7 +202,17 @@ bool captured_from(const postori::CaptureResult& captured, const Sender& sender,
     return false;
 }
 
+// The capture inputs are sent to: kept from one input to the next until an
+// input ends it (a "POST") or cancels it.
+std::unique_ptr<postori::test_support::RunningCapture> running;
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Short sleeps as asked for, not stretched by the default 50 us slack.
+    ::prctl(PR_SET_TIMERSLACK, 1UL);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0 || size > MAX_INPUT_BYTES) {
@@ -187,6 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t chunk = CHUNK_SIZES[steering & 7];
     const bool take_turns = (steering & 8) != 0;
     const bool idle_first = (steering & 16) != 0;
+    const bool cancel_at_end = (steering & 32) != 0;
 
     // The senders first, then the idle connection if any.
     std::vector<std::unique_ptr<Sender>> connections;
@@ -204,10 +240,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         connections.push_back(std::make_unique<Sender>());
     }
 
-    postori::test_support::RunningCapture capture;
-    postori::CaptureJob& job = *capture.job;
-    postori::CaptureThread& thread = *capture.thread;
-    const std::int32_t port = capture.port();
+    if (!running) {
+        running = std::make_unique<postori::test_support::RunningCapture>();
+    }
+    // Whatever this input does, the next one gets a new capture unless this
+    // one is seen to leave it waiting with no connection.
+    std::unique_ptr<postori::test_support::RunningCapture> capture = std::move(running);
+    postori::CaptureJob& job = *capture->job;
+    postori::CaptureThread& thread = *capture->thread;
+    const std::int32_t port = capture->port();
     if (port == 0) {
         fail("the capture could not listen");
     }
@@ -225,10 +266,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         connect_or_fail(*connections.back());
     }
     int pauses = 0;
-    const auto pause = [&] {
-        if (chunk != 0 && pauses < PAUSED_CHUNKS) {
+    const auto pause = [&](bool wanted) {
+        if (wanted && chunk != 0 && pauses < PAUSED_CHUNKS) {
             ++pauses;
-            std::this_thread::sleep_for(50us);
+            std::this_thread::sleep_for(PAUSE);
         }
     };
     const auto unsent = [](const Sender& sender) { return !sender.broken && sender.sent < sender.data.size(); };
@@ -238,20 +279,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         for (bool more = true; more;) {
             more = false;
+            bool line_end = false;
             for (std::size_t k = 0; k < sender_count; ++k) {
                 if (unsent(*connections[k])) {
                     send_chunk(*connections[k], chunk);
                     more = more || unsent(*connections[k]);
+                    line_end = line_end || at_line_end(*connections[k]);
                 }
             }
-            pause();
+            pause(line_end);
         }
     } else {
         for (std::size_t k = 0; k < sender_count; ++k) {
             connect_or_fail(*connections[k]);
             while (unsent(*connections[k])) {
                 send_chunk(*connections[k], chunk);
-                pause();
+                pause(at_line_end(*connections[k]));
             }
         }
     }
@@ -283,22 +326,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (thread.wait_for(0ms)) {
             fail("the capture ended without a POST and without a cancel");
         }
-        job.cancel();
-        if (!thread.wait_for(CANCEL_WAIT)) {
-            fail("a cancelled capture did not end within 500 ms");
+        if (cancel_at_end) {
+            job.cancel();
+            if (!thread.wait_for(CANCEL_WAIT)) {
+                fail("a cancelled capture did not end within 500 ms");
+            }
         }
     }
     watch_closes(connections, Clock::now() + END_LIMIT);
     const postori::CaptureResult& captured = job.result();
     for (const auto& connection : connections) {
         if (!connection->closed_by_listener && !connection->broken) {
-            fail("a connection was left open after the capture ended");
+            fail(post_sent || cancel_at_end ? "a connection was left open after the capture ended"
+                                            : "a connection with nothing more to come was left open");
         }
     }
 
     if (!post_sent) {
         if (captured.head.method == postori::RequestMethod::Post || !captured.fields.empty()) {
             fail("a capture without a POST reads as one");
+        }
+        if (!cancel_at_end) {
+            running = std::move(capture);  // waiting, and holding no connection
         }
         return 0;
     }

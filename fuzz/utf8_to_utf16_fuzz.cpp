@@ -6,20 +6,25 @@
 
 #include "fuzz/converter_fuzz.h"
 
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    postori::fuzz::limit_input(argc, argv, 1);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace postori::fuzz;
-    if (size > 100'000) {
-        return 0;
-    }
+    size = size < MAX_SOURCE_UNITS ? size : MAX_SOURCE_UNITS;
     Splits splits(data, size, 7);
-    check_also_repeated(std::string(reinterpret_cast<const char*>(data), size), [&](const std::string& text) {
+    check_also_repeated(std::string(reinterpret_cast<const char*>(data), size), splits, [&](const std::string& text) {
         const std::string copy = text;
         const std::u16string whole = postori::utf8_to_utf16(text);
         require(text == copy && whole.size() <= text.size());
         require(postori::plain::utf8_to_utf16(text) == whole);
         const std::string sjis = postori::utf8_to_sjis(text);
         require(sjis == postori::utf16_to_sjis(whole) && sjis == postori::plain::utf8_to_sjis(text) && text == copy);
-        check_in_pieces<postori::Utf8ToUtf16Converter>(text, whole, splits, 5);
+        check_in_pieces<postori::Utf8ToUtf16Converter>(text, whole, splits, 5, postori::utf8_to_utf16);
+        // Repeated, both outputs pass the end of a chunk.
+        return sjis.size() < whole.size() ? sjis.size() : whole.size();
     });
     return 0;
 }

@@ -109,6 +109,41 @@ TEST(CaptureListener, MoreIdleConnectionsThanTheBound) {
     EXPECT_THAT(capture.fields(), ElementsAre(Pair("x", "1")));
 }
 
+// A flood at the bound: slow drippers hold every place but the form's, and a
+// new idle connection comes every few milliseconds, each one making room,
+// while the form's head is in and its body is still on its way. The order of
+// eviction is connection_to_evict's own test; here, the listener keeps to it.
+TEST(CaptureListener, PostWaitingForItsBodyOutlivesAFlood) {
+    constexpr int FLOOD = 60;  // new connections before the body, ~3 ms apart
+    Capture capture;
+    const auto connect = [&] { return LoopbackClient::connect_retrying(capture.port(), PATIENCE); };
+    std::vector<LoopbackClient> drippers;
+    for (std::size_t k = 0; k + 1 < MAX_CONNECTIONS; ++k) {
+        drippers.push_back(connect());
+        ASSERT_TRUE(drippers.back().send("POST /slow HTTP/1.1\r\nX-Drip: ")) << k;
+    }
+    const std::string body = "name=%8ER%93c&late=1";
+    LoopbackClient form = connect();
+    ASSERT_TRUE(form.send(test_support::post_head(body.size())));
+
+    std::vector<LoopbackClient> flood;
+    for (int k = 0; k < FLOOD; ++k) {
+        for (LoopbackClient& dripper : drippers) {
+            dripper.send("a");  // false once evicted
+        }
+        flood.push_back(connect());
+        ASSERT_TRUE(flood.back().connected()) << k;
+        pace();
+    }
+    // The flood did make room: its first connection is closed by now.
+    EXPECT_TRUE(flood.front().closed_without_answer(PATIENCE));
+    ASSERT_FALSE(capture.thread->wait_for(0ms));
+
+    ASSERT_TRUE(form.send(body));
+    ASSERT_TRUE(capture.ended());
+    EXPECT_THAT(capture.fields(), ElementsAre(Pair("name", "%8ER%93c"), Pair("late", "1")));
+}
+
 TEST(CaptureListener, DrippedPost) {
     Capture capture;
     Client form(capture.port());

@@ -14,7 +14,7 @@ RunningCapture::RunningCapture(CaptureRequest request) : job(std::make_shared<Ca
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (job->listening_port() == 0 && job->setup_error() == 0 && std::chrono::steady_clock::now() < deadline &&
            !thread->wait_for(0ms)) {
-        std::this_thread::sleep_for(100us);
+        std::this_thread::sleep_for(20us);
     }
 }
 

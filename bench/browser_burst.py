@@ -155,7 +155,7 @@ def main():
     parser.add_argument("modes", nargs="*", metavar="MODE", help=" | ".join(MODES))
     parser.add_argument("--rounds", type=int, default=6)
     parser.add_argument("--images", type=int, default=5)
-    args = parser.parse_args()
+    args = parser.parse_intermixed_args()  # modes may follow the options, as the usage shows
     args.modes = args.modes or list(MODES)
     for mode in args.modes:
         if mode not in MODES:

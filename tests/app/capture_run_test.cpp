@@ -59,7 +59,7 @@ public:
         steps.push_back("report");
         reports.push_back(report);
     }
-    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) override {
+    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource /*source*/) override {
         steps.push_back("show");
         shown_fields = result.fields;
         shown_code = code;
@@ -94,7 +94,11 @@ ListenerStarter ended_with(std::function<void(CaptureJob&)> outcome) {
 }
 
 void captured(CaptureJob& job, std::vector<FormField> fields, CodeChoice vote) {
-    job.store_result({{RequestMethod::Post, 0, 0}, std::move(fields), vote});
+    CaptureResult result;
+    result.head.method = RequestMethod::Post;
+    result.fields = std::move(fields);
+    result.code_choice = vote;
+    job.store_result(std::move(result));
 }
 
 TEST(CaptureRun, CompletedCaptureIsReportedThenShown) {

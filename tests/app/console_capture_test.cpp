@@ -101,7 +101,9 @@ TEST(ConsoleCapture, EachWayOfEndingHasItsStatusAndItsLines) {
          posting("k=%82%A0"),
          nullptr,
          CaptureExit::Captured,
-         "{\"code\":\"sjis\",\"voted\":false,\"fields\":[{\"name\":\"k\",\"decoded_name\":\"k\",\"value\":\"あ\"}]}\n",
+         "{\"code\":\"sjis\",\"voted\":false,\"chosen_by\":\"option\",\"content_type\":"
+         "\"application/x-www-form-urlencoded\",\"complete\":true,\"fields\":[{\"name\":\"k\",\"decoded_name\":\"k\","
+         "\"value\":\"あ\"}]}\n",
          waiting},
         {"timed_out",
          {"--bind", "127.0.0.1", "--port", "0", "--timeout", "0.05"},

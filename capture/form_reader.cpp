@@ -245,13 +245,14 @@ std::size_t MultipartReader::find_delimiter(std::string_view text) const {
 }
 
 void MultipartReader::feed(std::string_view bytes) {
-    if (bytes.empty() || state_ == State::Epilogue) {
-        return;
-    }
+    // Kept for a body that turns out to hold no field, the epilogue included.
     if (fields_.empty() && raw_start_whole_) {
         const std::size_t room = TEXT_BUDGET - raw_start_.size();
         raw_start_.append(bytes.substr(0, room));
         raw_start_whole_ = bytes.size() <= room;
+    }
+    if (bytes.empty() || state_ == State::Epilogue) {
+        return;
     }
     pending_.append(bytes);
     const std::size_t done = advance(0);

@@ -32,8 +32,7 @@ namespace postori::test_support {
 
 // One whole part: the delimiter line, `headers`, a blank line, `content`
 // and the line end that belongs to the next delimiter.
-[[nodiscard]] std::string multipart_part(std::string_view boundary, std::string_view headers,
-                                         std::string_view content);
+[[nodiscard]] std::string multipart_part(std::string_view boundary, std::string_view headers, std::string_view content);
 
 // The closing delimiter that ends a multipart body.
 [[nodiscard]] std::string multipart_close(std::string_view boundary);

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr std::size_t BYTEWISE_LIMIT = 256;
+constexpr std::size_t BYTEWISE_LIMIT = 128;
 
 void check(bool condition) {
     if (!condition) {
@@ -30,7 +30,7 @@ postori::FormBody read_in_pieces(std::string_view boundary, std::string_view bod
     postori::MultipartReader reader(boundary);
     std::minstd_rand random(seed);
     while (!body.empty()) {
-        const std::size_t piece = bytewise ? 1 : 1 + random() % 17;
+        const std::size_t piece = bytewise ? 1 : 1 + random() % 61;
         reader.feed(body.substr(0, piece));
         body.remove_prefix(std::min(piece, body.size()));
     }

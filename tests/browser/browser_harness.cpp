@@ -410,14 +410,22 @@ constexpr std::string_view FIREFOX_PREFS[] = {
     R"(user_pref("extensions.update.enabled", false);)",
     R"(user_pref("extensions.getAddons.cache.enabled", false);)",
     R"(user_pref("extensions.blocklist.enabled", false);)",
-    R"(user_pref("media.gmp-manager.url", "");)",
+    R"(user_pref("extensions.systemAddon.update.enabled", false);)",
+    R"(user_pref("media.gmp-manager.url", "http://127.0.0.1:9");)",
+    R"(user_pref("media.gmp-manager.chromium-update-url", "http://127.0.0.1:9");)",
+    R"(user_pref("media.gmp-widevinecdm.allow-chromium-update", false);)",
+    R"(user_pref("media.eme.enabled", false);)",
+    R"(user_pref("media.gmp-provider.enabled", false);)",
+    R"(user_pref("media.gmp-gmpopenh264.enabled", false);)",
+    R"(user_pref("media.gmp-widevinecdm.enabled", false);)",
     R"(user_pref("browser.search.update", false);)",
     // No telemetry, studies or health reports.
     R"(user_pref("toolkit.telemetry.enabled", false);)",
     R"(user_pref("toolkit.telemetry.unified", false);)",
-    R"(user_pref("toolkit.telemetry.server", "");)",
+    R"(user_pref("toolkit.telemetry.server", "http://127.0.0.1:9");)",
     R"(user_pref("datareporting.healthreport.uploadEnabled", false);)",
     R"(user_pref("datareporting.policy.dataSubmissionEnabled", false);)",
+    R"(user_pref("datareporting.usage.uploadEnabled", false);)",
     R"(user_pref("app.normandy.enabled", false);)",
     R"(user_pref("app.shield.optoutstudies.enabled", false);)",
     // No captive portal or connectivity checks.
@@ -429,8 +437,11 @@ constexpr std::string_view FIREFOX_PREFS[] = {
     R"(user_pref("browser.safebrowsing.downloads.enabled", false);)",
     R"(user_pref("browser.safebrowsing.blockedURIs.enabled", false);)",
     R"(user_pref("browser.safebrowsing.update.enabled", false);)",
-    // Remote settings from a port on loopback where nothing listens.
+    // Remote settings from a port on loopback where nothing listens (taken
+    // only with MOZ_REMOTE_SETTINGS_DEVTOOLS=1 in the environment); no push
+    // service.
     R"(user_pref("services.settings.server", "http://127.0.0.1:9/v1");)",
+    R"(user_pref("dom.push.connection.enabled", false);)",
     R"(user_pref("browser.region.update.enabled", false);)",
     R"(user_pref("browser.region.network.url", "");)",
     R"(user_pref("geo.provider.network.url", "");)",
@@ -442,7 +453,12 @@ constexpr std::string_view FIREFOX_PREFS[] = {
     R"(user_pref("startup.homepage_welcome_url.additional", "");)",
     R"(user_pref("browser.aboutwelcome.enabled", false);)",
     R"(user_pref("datareporting.policy.firstRunURL", "");)",
+    // No new tab page made ready in the background, with its tiles and ads.
     R"(user_pref("browser.newtabpage.enabled", false);)",
+    R"(user_pref("browser.newtab.preload", false);)",
+    R"(user_pref("browser.topsites.contile.enabled", false);)",
+    R"(user_pref("browser.newtabpage.activity-stream.unifiedAds.tiles.enabled", false);)",
+    R"(user_pref("browser.newtabpage.activity-stream.unifiedAds.spocs.enabled", false);)",
     R"(user_pref("browser.sessionstore.resume_from_crash", false);)",
     // No DNS prefetch, link prefetch or speculative connections; no DNS
     // over HTTPS.
@@ -479,7 +495,8 @@ Browser::Browser(BrowserKind kind, const fs::path& program, const fs::path& work
             prefs << pref << '\n';
         }
         args = {program.string(), "--headless", "--no-remote", "--new-instance", "--profile", profile.string(), url};
-        own_env.insert(own_env.end(), {"MOZ_HEADLESS=1", "MOZ_CRASHREPORTER_DISABLE=1"});
+        own_env.insert(own_env.end(),
+                       {"MOZ_HEADLESS=1", "MOZ_CRASHREPORTER_DISABLE=1", "MOZ_REMOTE_SETTINGS_DEVTOOLS=1"});
     } else {
         args = {
             program.string(),

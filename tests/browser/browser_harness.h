@@ -1,10 +1,11 @@
-// What the tests with a real browser share: the form and the pages that post
-// it in each charset, a server for those pages on 127.0.0.1, and headless
-// Chromium run in a directory of its own and stopped with everything it
-// started.
+// What the tests with a real browser share: the forms of every kind and the
+// pages that post them in each charset, what a capture of each must show, a
+// server for those pages on 127.0.0.1, and headless Chromium or Firefox run
+// in a directory of its own and stopped with everything it started.
 //
-// Nothing may leave the machine: host names resolve to nothing, and no proxy
-// is used.
+// Nothing may leave the machine: Chromium resolves no host name, Firefox
+// has every service that would look one up turned off, and neither uses a
+// proxy.
 #pragma once
 
 #include <sys/types.h>

@@ -87,7 +87,8 @@ std::ostream& operator<<(std::ostream& out, const FormShape& shape);
 // input, with a small text file, with a file whose name is Japanese, and
 // with a file of 3 MB followed by more fields (its contents hold lines that
 // nearly are a part delimiter of either browser); text/plain; and a form
-// whose hidden "_charset_" field the browser fills in with its code.
+// whose hidden "_charset_" field the browser fills in with its code, beside
+// values in ASCII alone (which leave the vote at EUC-JP).
 extern const FormShape URLENCODED;
 extern const FormShape MULTIPART_NO_FILE;
 extern const FormShape MULTIPART_TEXT_FILE;

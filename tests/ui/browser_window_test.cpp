@@ -225,7 +225,7 @@ const WindowCase WINDOW_CASES[] = {
     {BrowserKind::Firefox, &MULTIPART_JAPANESE_FILENAME, &PAGE_CASES[1]},
     {BrowserKind::Chromium, &MULTIPART_BIG_FILE, &PAGE_CASES[0]},
     {BrowserKind::Firefox, &TEXT_PLAIN, &PAGE_CASES[2]},
-    {BrowserKind::Firefox, &CHARSET_FIELD, &PAGE_CASES[0]},
+    {BrowserKind::Chromium, &CHARSET_FIELD, &PAGE_CASES[1]},
 };
 
 class BrowserWindowForms : public BrowserWindowFixture, public testing::WithParamInterface<WindowCase> {};

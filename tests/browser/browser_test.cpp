@@ -77,7 +77,7 @@ TEST_P(BrowserPost, FormArrivesWithEveryFieldAndTheRightCode) {
     ASSERT_NE(server.port(), 0) << "page server: " << std::strerror(errno);
 
     const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/form.html";
-    Browser browser(*chromium, work.path(), url);
+    Browser browser(BrowserKind::Chromium, *chromium, work.path(), url);
     ASSERT_TRUE(browser.started()) << "cannot start " << *chromium;
 
     const auto deadline = std::chrono::steady_clock::now() + BROWSER_LIMIT;

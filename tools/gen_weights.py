@@ -375,12 +375,11 @@ def count_corpus(corpus_dir, codes):
     return count_chars(raw, codes), [os.path.basename(p) for p in files]
 
 
-def count_forms(forms_dir, codes, halfwidth_percent=None):
-    """count_chars of the form text made from the rows not held apart: the
-    names and places in forms, then every organization once."""
+def count_forms(vocab, codes, halfwidth_percent=None):
+    """count_chars of the form text made from `vocab`, the rows not held
+    apart: the names and places in forms, then every organization once."""
     if halfwidth_percent is None:
         halfwidth_percent = FORM_HALFWIDTH_PERCENT
-    vocab = form_text.load_vocabulary(forms_dir, held=False)
     raw = collections.Counter()
     for value in form_text.Composer(vocab, FORM_SEED, halfwidth_percent).body():
         raw.update(value)
@@ -389,10 +388,9 @@ def count_forms(forms_dir, codes, halfwidth_percent=None):
     return count_chars(raw, codes)
 
 
-def count_names(forms_dir, codes):
-    """count_chars of the name text: every personal name not held apart, as
-    written, once (full names without a space)."""
-    vocab = form_text.load_vocabulary(forms_dir, held=False)
+def count_names(vocab, codes):
+    """count_chars of the name text: every personal name of `vocab`, the rows
+    not held apart, as written, once (full names without a space)."""
     raw = collections.Counter()
     for family, _, given, _ in vocab.full_names:
         raw.update(family + given)
@@ -659,8 +657,9 @@ def main():
     codes = Codes(args.mapping)
     if args.list:
         corpus, files = count_corpus(args.corpus, codes)
-        body = Body([("corpus", corpus, CORPUS_COPIES), ("forms", count_forms(args.forms, codes), FORM_COPIES),
-                     ("names", count_names(args.forms, codes), NAME_COPIES),
+        vocab = form_text.load_vocabulary(args.forms, held=False)
+        body = Body([("corpus", corpus, CORPUS_COPIES), ("forms", count_forms(vocab, codes), FORM_COPIES),
+                     ("names", count_names(vocab, codes), NAME_COPIES),
                      ("everyday", count_everyday(args.corpus, codes), EVERYDAY_COPIES)])
         rows = build_list(body, codes)
         write_text(args.output or DEFAULT_LIST, format_list(rows, files, body, codes))

@@ -16,7 +16,8 @@
 #   check-package.sh icons SCRATCH             every icon is the size its folder names
 #   check-package.sh version SCRATCH VERSION   the package, its changelog and the
 #                                              unpacked postori-capture --version
-#                                              all say VERSION
+#                                              all say VERSION (and --version
+#                                              the licence)
 # Exits 77 (skipped) when a tool it needs is missing.
 set -euo pipefail
 what="${1:?usage: $0 build|reproducible|lintian|desktop_entry|appstream|icons|version SCRATCH [BUILD_DIR|VERSION]}"
@@ -159,8 +160,9 @@ version)
     expect "package version" "$(dpkg-deb -f "$(package)" Version)" "$version"
     expect "changelog" "$(zcat "$root/usr/share/doc/postori/changelog.gz" | head -n 1)" \
         "postori ($version) unstable; urgency=medium"
-    expect "postori-capture --version" "$("$root/usr/bin/postori-capture" --version)" \
+    expect "postori-capture --version" "$("$root/usr/bin/postori-capture" --version | head -n 1)" \
         "postori-capture (Postori) $version"
+    expect "its licence" "$("$root/usr/bin/postori-capture" --version | grep -c '^License GPL-3.0-or-later')" 1
     exit $status
     ;;
 *)

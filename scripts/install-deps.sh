@@ -9,7 +9,7 @@ set -euo pipefail
 
 run_packages=(build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-ipafont-gothic)
 test_packages=(clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev libicu-dev clang-format python3 chromium
-    dpkg-dev file lintian desktop-file-utils appstream)
+    dpkg-dev file lintian desktop-file-utils appstream reuse)
 
 case "${1:-}" in
 run) wanted=("${run_packages[@]}") ;;

@@ -2,9 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 #
 # Puts the licence line above, the one of this script, at the top of every
-# source, script and build file that names no licence yet, in the syntax of its kind (after a #! line or an XML
-# declaration). The copyright of every file is in .reuse/dep5; generated
-# tables, data, pictures and documents are covered there and left alone.
+# source, script and build file that names no licence yet, in the comment
+# syntax of its kind (after a #! line or an XML declaration). The copyright
+# of every file is in .reuse/dep5; generated tables, data, pictures and
+# documents are covered there and left alone.
 # Running it again changes nothing.
 #
 #   tools/spdx_headers.sh           add the line where it is missing

@@ -4,7 +4,9 @@
 # so that the binaries hold no path of the machine that built them.
 #
 # Without POSTORI_DPKG_BUILDFLAGS nothing changes: the trees that measure and
-# test keep the compiler's defaults.
+# test keep the compiler's defaults. With it, __FILE__ is relative to the
+# checkout, so a benchmark that finds ../shared/data through it (codec_bench)
+# must be run from the checkout's parent folder.
 option(POSTORI_DPKG_BUILDFLAGS
        "Build with the flags of dpkg-buildflags (hardening=+all), as the Debian package is" OFF)
 if(NOT POSTORI_DPKG_BUILDFLAGS)

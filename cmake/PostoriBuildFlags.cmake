@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The compiler and linker flags a Debian package is built with, taken from
 # dpkg-buildflags with every hardening feature on (fortify, stack protector,
 # format security, relro, bind-now), and the build's own folders mapped away

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Read by cpack as it starts (CPACK_PROJECT_CONFIG_FILE). Every time stamp in
 # the package (the files' times, the archives' headers) is SOURCE_DATE_EPOCH,
 # so that the same sources give the same package whenever and wherever they

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that every file says under which licence it is and whose it is:
 # `reuse lint` over the checkout (the licence texts in LICENSES/, each file's
 # SPDX-License-Identifier line or its entry in .reuse/dep5), and that no

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package as the package preset does and checks it, one
 # check per call so that each is a test of its own:
 #   check-package.sh build SCRATCH SOURCE_DIR  builds SOURCE_DIR's package

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Postori needs and that are missing.
 #   install-deps.sh run    what building and starting the program needs
 #   install-deps.sh test   that, plus what the whole test suite needs

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes bench/data/form-values.tsv: forms for bench/detect_accuracy, made
 only from the rows of ../shared/data/forms that the weight list never counts
 (form_text.held_apart), in the shapes of tools/form_text.py.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the tests with a real browser share: the form and the pages that post
 // it in each charset, a server for those pages on 127.0.0.1, and headless
 // Chromium run in a directory of its own and stopped with everything it

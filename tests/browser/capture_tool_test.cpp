@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // postori-capture as a script runs it: the real program, listening on
 // 127.0.0.1 with --json, while headless Chromium submits a page's form in
 // EUC-JP, Shift_JIS and UTF-8. Its standard output must be one JSON object

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Tests of the form text generators: the split of the name and place rows,
 the scripts and shapes of form values, and the body of text the weight list
 counts. Run by scripts/check-generated.sh before it regenerates anything:

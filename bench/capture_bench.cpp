@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the request head parser and the percent-decoder on the kind
 // of input a browser sends: a full head, and form values of Japanese text
 // percent-encoded as UTF-8.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How often detect_code names the right code for form values, as the capture
 // listener uses it: every value, written in UTF-8 in the input files, is
 // encoded to Shift_JIS (code page 932, glibc iconv "CP932"), EUC-JP (iconv

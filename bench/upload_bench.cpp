@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A large multipart/form-data upload captured over loopback, as a form with
 // a file input sends it: a text field, a file of N megabytes, and two text
 // fields after it. A client thread sends the request in 256 KiB pieces from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a multipart/form-data body, fed to the streaming reader in
 // pieces of any size: the first byte gives the boundary's length (taken
 // from the bytes after it), the second a seed for where the body is split.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the generators' own tests (tests/tools), then regenerates the generated
 # sources into scratch files and fails when a committed copy differs:
 #   codec/generated/sjis_tables.cpp    from the mapping file;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The words people type into Japanese web forms, and the shapes they take.
 
 Reads the name, place and organization lists of ../shared/data/forms

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes bench/data/form-values.tsv: forms and values for
 bench/detect_accuracy, made only from the rows of ../shared/data/forms and
 the lines of ../shared/data/corpus that the weight list never counts

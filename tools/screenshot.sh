@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the README's pictures: the main window after one capture of a
 # Japanese contact form, taken on a virtual X server (Xvfb), so it runs on a
 # machine without a screen and gives the same picture every time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/capture_options.h"
 
 #include <charconv>
@@ -185,7 +186,12 @@ std::string usage_text() {
 }
 
 std::string version_text() {
-    return "postori-capture (Postori) " + std::string(program_version()) + "\n";
+    return "postori-capture (Postori) " + std::string(program_version()) +
+           "\n"
+           "Copyright (C) 2026 Postori 開発チーム\n"
+           "License GPL-3.0-or-later: GNU GPL version 3 or later <https://www.gnu.org/licenses/gpl.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
 }
 
 }  // namespace postori

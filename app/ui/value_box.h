@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A value box: the right-hand box of a result row. An editable multi-line
 // edit box with its own vertical scroll bar and no word wrap, drawn and
 // edited by itself in one widget, so a thousand rows are quick to make and a

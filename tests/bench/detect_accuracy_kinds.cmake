@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # bench/detect_accuracy sorts every value into its kind and length band:
 # runs it on detect-accuracy-kinds.tsv (one or more values of each kind) and
 # checks how many values each row of the kind table counts. Only the counts

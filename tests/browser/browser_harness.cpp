@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/browser/browser_harness.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the tests with a real browser share: the forms of every kind and the
 // pages that post them in each charset, what a capture of each must show, a
 // server for those pages on 127.0.0.1, and headless Chromium or Firefox run

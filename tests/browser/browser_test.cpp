@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real browser as the capture's client. For each page charset (EUC-JP,
 // Shift_JIS, UTF-8) a small page is served from 127.0.0.1 whose bytes are in
 // that charset and whose form posts itself on load to a running capture;

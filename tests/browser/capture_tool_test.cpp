@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // postori-capture as a script runs it: the real program, listening on
 // 127.0.0.1 with --json, while a headless browser (Chromium and Firefox)
 // submits forms of every kind (urlencoded, multipart with and without files,

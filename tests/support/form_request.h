@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form submissions as a browser sends them: the urlencoding of a value and
 // the request that carries a form body.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A strict reader, written apart from the code under test, for the JSON the
 // programs print for scripts. It takes only valid JSON (RFC 8259) in valid
 // UTF-8 and only the kinds the programs print: objects (members kept in

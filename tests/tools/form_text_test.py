@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Tests of the form text generators: the split of the name, place and
 organization rows and of the corpus lines, the scripts and shapes of form
 values, the everyday values cut from lines, and the body of text the weight

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real browser posting to the real main window. For each page charset
 // (EUC-JP, Shift_JIS, UTF-8) a page whose form posts itself on load is served
 // from 127.0.0.1, and headless Chromium loads it while the main dialog, with

@@ -62,7 +62,8 @@ Forms: a pair is a name and an address; a form holds 3 to 8 values (see
 Composer.form).
 
 Everyday values and free text (everyday_values), from the held-apart lines
-of the running text, stripped of spaces at both ends; from each line, with
+of the running text's files whose licences allow them to be written out
+(EXCERPT_FILES), stripped of spaces at both ends; from each line, with
 the choices of a seeded Chooser:
   word      a run of kanji (with 々, 〆, ヶ) or of katakana (with ー) of 1
             to 12 characters: a label, a select option, a keyword;
@@ -546,19 +547,37 @@ def line_values(line, ch):
     return [(field, value) for field, value in values if cp932_holds(value)]
 
 
-def corpus_lines(corpus_dir):
-    """Every line of the running text's *.txt files, in file-name order."""
+# The running text's files whose lines may be written out as they are (the
+# everyday values and free text committed in bench/data): public domain
+# (Aozora Bunko), CC BY-SA 4.0 and MPL-2.0, all of which a GPL-3.0-or-later
+# project can carry. The other files are counted into the weights only (no
+# text of them is included): the GIMP help is GFDL, which the GPL cannot
+# carry, and the man pages and the Debian documents hold pages under
+# GPL-2.0-only and other licences of their own.
+EXCERPT_FILES = (
+    "aozora-bunko.txt",
+    "jglue-crowd.txt",
+    "libreoffice-help-ja.txt",
+    "wikipedia-jsquad-ud-gsd.txt",
+)
+
+
+def corpus_lines(corpus_dir, only=None):
+    """Every line of the running text's *.txt files (of the file names in
+    `only`, when given), in file-name order."""
     for path in sorted(glob.glob(os.path.join(corpus_dir, "*.txt"))):
+        if only is not None and os.path.basename(path) not in only:
+            continue
         with open(path, encoding="utf-8") as f:
             yield from f
 
 
 def everyday_values(corpus_dir, seed):
-    """{field: [values]} cut from the held-apart lines of the running text,
-    in the order of the lines."""
+    """{field: [values]} cut from the held-apart lines of the running text's
+    EXCERPT_FILES, in the order of the lines."""
     ch = Chooser(seed)
     out = {"word": [], "phrase": [], "subject": [], "free-text": []}
-    for line in corpus_lines(corpus_dir):
+    for line in corpus_lines(corpus_dir, EXCERPT_FILES):
         if line_held_apart(line):
             for field, value in line_values(line, ch):
                 out[field].append(value)

@@ -45,7 +45,7 @@ SEED = 0x5EED0F0A
 # Furigana fields in half-width katakana, per hundred: more than the weight
 # list's form text assumes, so that the half-width values are well measured.
 HALFWIDTH_PERCENT = 10
-EVERYDAY = 2000
+EVERYDAY = 1500
 FREE_TEXT = 1500
 
 

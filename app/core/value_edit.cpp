@@ -78,7 +78,7 @@ TextChange ValueEdit::erase_to(std::size_t other) {
         anchor_ = valid_position(text_, other);
     }
     if (!has_selection()) {
-        return {cursor_, 0, 0};
+        return {cursor_, {}, 0};
     }
     return replace_selection({});
 }
@@ -105,21 +105,22 @@ TextChange ValueEdit::apply(std::size_t at, std::size_t length, std::u16string_v
         undo_cursor_ = at;
     }
     can_undo_ = true;
+    TextChange change{at, text_.substr(at, length), with.size()};
     text_.replace(at, length, with);
     lines_ = split_lines(text_);
     cursor_ = anchor_ = at + with.size();
     typing_run_ = typing;
     edited_ = true;
-    return {at, length, with.size()};
+    return change;
 }
 
 TextChange ValueEdit::undo() {
     if (!can_undo_) {
-        return {cursor_, 0, 0};
+        return {cursor_, {}, 0};
     }
     // The change's inverse becomes the change an undo takes back.
     std::u16string put_back = std::exchange(undo_removed_, text_.substr(undo_at_, undo_inserted_));
-    const TextChange change{undo_at_, undo_inserted_, put_back.size()};
+    TextChange change{undo_at_, undo_removed_, put_back.size()};
     text_.replace(undo_at_, undo_inserted_, put_back);
     lines_ = split_lines(text_);
     undo_inserted_ = put_back.size();

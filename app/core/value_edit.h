@@ -29,13 +29,13 @@ enum class CursorStep {
     TextEnd,
 };
 
-// What one change did to the text: at `at`, `removed` units went and
+// What one change did to the text: at `at`, the units `removed` went and
 // `inserted` units came (those now at at .. at + inserted).
 struct TextChange {
     std::size_t at = 0;
-    std::size_t removed = 0;
+    std::u16string removed;
     std::size_t inserted = 0;
-    friend bool operator==(const TextChange&, const TextChange&) = default;
+    [[nodiscard]] bool empty() const { return removed.empty() && inserted == 0; }
 };
 
 class ValueEdit {

@@ -148,6 +148,7 @@ void ResultPane::add_row(std::string_view name, std::string_view value, int line
     value_box->setFocusPolicy(Qt::ClickFocus);
     // The value exactly as converted, line ends included.
     value_box->set_text(window_text(value));
+    value_box->setAccessibleName(name_box->text());
 
     name_box->show();
     value_box->show();

@@ -1,6 +1,7 @@
 #include "app/ui/main_dialog.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -100,6 +101,21 @@ TEST_F(MainDialogTest, TabVisitsTheTabStopsInTemplateOrder) {
         }
     }
     EXPECT_EQ(order, (std::vector<int>{IDOK, IDCANCEL, IDC_AUTO_DETECT, IDC_VERSION}));
+}
+
+// Screen readers meet the controls in template order, the order of the
+// screen, though Qt stacks them the other way round.
+TEST_F(MainDialogTest, ScreenReadersMeetTheControlsInScreenOrder) {
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(dialog.get());
+    ASSERT_NE(window, nullptr);
+    std::vector<QObject*> order;
+    for (int k = 0; k < window->childCount(); ++k) {
+        order.push_back(window->child(k)->object());
+        EXPECT_EQ(window->indexOfChild(window->child(k)), k);
+    }
+    const std::vector<QWidget*>& controls = dialog->controls_in_order();
+    EXPECT_EQ(order, std::vector<QObject*>(controls.begin(), controls.end()));
+    EXPECT_EQ(order.front(), dialog->control(IDOK));
 }
 
 TEST_F(MainDialogTest, ExchangesTheSettingsBothWays) {

@@ -147,7 +147,11 @@ struct CapturedForm {
 
     postori::ListenerStarter starter() {
         return [this](std::shared_ptr<postori::CaptureJob> job) -> std::unique_ptr<postori::ListenerThread> {
-            job->store_result({{postori::RequestMethod::Post, 0, 0}, fields, postori::CodeChoice::Utf8});
+            postori::CaptureResult result;
+            result.head.method = postori::RequestMethod::Post;
+            result.fields = fields;
+            result.code_choice = postori::CodeChoice::Utf8;
+            job->store_result(std::move(result));
             return std::make_unique<Thread>(*this);
         };
     }

@@ -4,7 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "capture/form_body.h"
@@ -26,6 +29,10 @@ struct CaptureRequest {
     // empty for the IPv4 wildcard (every interface), as the program listens.
     // One the listener cannot read fails the set-up with EINVAL.
     std::string bind_address = {};
+    // Called on the listener thread for every request it drops whose head
+    // was complete and is not a "POST", with the request line's method and
+    // target as sent; none when empty. It must not touch the job.
+    std::function<void(std::string_view method, std::string_view target)> on_ignored = {};
 };
 
 // What one capture yields.
@@ -33,10 +40,19 @@ struct CaptureResult {
     // The head of the captured request: method Post means a form was
     // captured; the zero head reads as Get.
     RequestHead head;
-    // The form's fields as received (still percent-encoded), in body order.
+    // The form's fields in body order: a urlencoded form's as received
+    // (still percent-encoded), other bodies' as FieldKind says.
     std::vector<FormField> fields;
     // The vote over the fields' values.
     CodeChoice code_choice = CodeChoice::EucJp;
+    // The code the form's "_charset_" field names, if it names one.
+    std::optional<CodeChoice> declared_code = std::nullopt;
+    // The request's media type as its head gave it (lower case; empty when
+    // it gave none).
+    std::string content_type = {};
+    // False when part of the body is missing from `fields`: its peer closed
+    // before the announced length, or what it sent was past what is kept.
+    bool complete = true;
 };
 
 // One capture, shared by the run and its listener thread: the run makes it

@@ -178,6 +178,22 @@ std::string decode_value(std::string_view raw) {
     return buffer;
 }
 
+std::string field_value_bytes(const FormField& field) {
+    switch (field.kind) {
+        case FieldKind::Urlencoded:
+            return decode_value(field.value);
+        case FieldKind::Text:
+            return field.value;
+        case FieldKind::File:
+            break;
+    }
+    return {};
+}
+
+std::string field_name_bytes(const FormField& field) {
+    return field.kind == FieldKind::Urlencoded ? decode_value(field.name) : field.name;
+}
+
 std::int32_t count_char(const char* text, char byte) {
     if (text == nullptr) {
         return 0;

@@ -12,12 +12,40 @@
 
 namespace postori {
 
-// One captured form field, both parts exactly as they stood in the body:
-// still percent-encoded, '+' not yet a space. Either may be empty; the value
-// may hold further '='.
+// How a field's name and value stand in the body they came from.
+enum class FieldKind : std::uint8_t {
+    // A piece of a urlencoded body: name and value still percent-encoded,
+    // '+' not yet a space.
+    Urlencoded,
+    // A text part of a multipart body, a line of a text/plain body, or a
+    // whole body of another type: name and value are the bytes as they are
+    // (CR LF and zero bytes included), in the form's code.
+    Text,
+    // A file part of a multipart body: the name as for Text, the value empty,
+    // and what the file is in `file`. Its contents are never kept.
+    File,
+};
+
+// What a file part said of its file.
+struct FileInfo {
+    // The filename as sent, in the form's code (empty for an empty file
+    // input).
+    std::string filename;
+    // The part's own Content-Type line as sent (white space trimmed).
+    std::string content_type;
+    // The size of the contents in bytes.
+    std::uint64_t size = 0;
+};
+
+// One captured form field. For a urlencoded body both parts are exactly as
+// they stood in it: still percent-encoded, '+' not yet a space; either may
+// be empty, and the value may hold further '='. Other bodies give Text and
+// File fields (see FieldKind).
 struct FormField {
     std::string name;
     std::string value;
+    FieldKind kind = FieldKind::Urlencoded;
+    FileInfo file = {};
 };
 
 // Most pieces a form body is split into, and the byte between them.
@@ -76,6 +104,14 @@ std::int32_t split_fields(char* text, std::span<char*> slots, char separator);
 // Percent-decodes one raw value as the capture does: into a zero-filled
 // buffer of 2 x length + 1 bytes, kept up to its first zero byte.
 [[nodiscard]] std::string decode_value(std::string_view raw);
+
+// A field's value as bytes in the form's code: a urlencoded value
+// percent-decoded (decode_value), a Text value as it is, nothing for a File.
+[[nodiscard]] std::string field_value_bytes(const FormField& field);
+
+// A field's name as bytes in the form's code: a urlencoded name
+// percent-decoded (decode_value), any other as it is.
+[[nodiscard]] std::string field_name_bytes(const FormField& field);
 
 // Counts the bytes of the zero-terminated `text` that equal `byte` (0 for a
 // null text; the terminating zero is never counted).

@@ -6,13 +6,16 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "capture/eviction.h"
+#include "capture/form_reader.h"
 
 namespace postori {
 namespace {
@@ -23,6 +26,9 @@ constexpr int CANCEL_POLL_MS = 50;
 
 constexpr int LISTEN_BACKLOG = 1;
 
+// Most bytes one recv() asks for.
+constexpr std::size_t RECEIVE_CHUNK = 256 * 1024;
+
 void close_socket(int fd) {
     if (fd >= 0) {
         ::shutdown(fd, SHUT_RDWR);
@@ -30,19 +36,20 @@ void close_socket(int fd) {
     }
 }
 
-struct FreeDeleter {
-    void operator()(char* p) const { std::free(p); }
-};
-
 // One accepted connection and what has been received on it.
 struct Connection {
     int fd = -1;
-    // Allocated zero-filled on the first byte received, so idle connections
-    // cost no buffer.
-    std::unique_ptr<char, FreeDeleter> buffer;
+    // The request as received: grows with what arrives, up to
+    // RECEIVE_BUFFER_SIZE - 1 bytes, so an idle connection costs no buffer.
+    // A multipart body is not kept here: it streams through `multipart`.
+    std::string buffer;
     std::int32_t received = 0;
     bool head_parsed = false;
     RequestHead head;
+    // The reader of a multipart "POST" body, once its head is in.
+    std::unique_ptr<MultipartReader> multipart;
+    // Bytes of the body streamed through `multipart`.
+    std::uint64_t body_received = 0;
 };
 
 // What a receive did to a connection.
@@ -61,18 +68,51 @@ bool blank_line_arrived(const char* buffer, std::size_t before, std::int32_t rec
     return fresh.find("\r\n\r\n") != std::string_view::npos;
 }
 
-Progress receive(Connection& connection) {
-    if (!connection.buffer) {
-        connection.buffer.reset(static_cast<char*>(std::calloc(RECEIVE_BUFFER_SIZE, 1)));
-        if (!connection.buffer) {
-            return Progress::Ended;
-        }
+// Whether a streamed multipart body is all in: its announced length has
+// arrived, or (without one) its closing delimiter.
+bool multipart_complete(const Connection& connection) {
+    const std::int32_t announced = connection.head.content_length;
+    if (connection.multipart->closed()) {
+        return true;
+    }
+    return announced > 0 && connection.body_received >= static_cast<std::uint64_t>(announced);
+}
+
+// A multipart "POST" whose head is in: its body streams through a reader
+// from now on, starting with what came with the head, and only the head
+// stays in the buffer.
+void start_streaming(Connection& connection) {
+    connection.multipart = std::make_unique<MultipartReader>(connection.head.content_type.boundary);
+    const auto head_length = static_cast<std::size_t>(connection.head.head_length);
+    const std::string_view body = std::string_view(connection.buffer).substr(head_length);
+    connection.multipart->feed(body);
+    connection.body_received = body.size();
+    connection.buffer.resize(head_length);
+    connection.buffer.shrink_to_fit();
+}
+
+Progress receive_streamed(Connection& connection, std::span<char> scratch) {
+    const ssize_t got = ::recv(connection.fd, scratch.data(), scratch.size(), 0);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        return Progress::Waiting;
+    }
+    if (got <= 0) {
+        return Progress::Ended;
+    }
+    connection.multipart->feed({scratch.data(), static_cast<std::size_t>(got)});
+    connection.body_received += static_cast<std::uint64_t>(got);
+    return multipart_complete(connection) ? Progress::Ended : Progress::Waiting;
+}
+
+Progress receive(Connection& connection, std::span<char> scratch) {
+    if (connection.multipart) {
+        return receive_streamed(connection, scratch);
     }
     const auto room = RECEIVE_BUFFER_SIZE - 1 - static_cast<std::size_t>(connection.received);
     if (room == 0) {
         return Progress::Ended;
     }
-    const ssize_t got = ::recv(connection.fd, connection.buffer.get() + connection.received, room, 0);
+    const ssize_t got = ::recv(connection.fd, scratch.data(), std::min(room, scratch.size()), 0);
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         return Progress::Waiting;
     }
@@ -80,9 +120,16 @@ Progress receive(Connection& connection) {
         return Progress::Ended;
     }
     const std::size_t before = static_cast<std::size_t>(connection.received);
+    connection.buffer.append(scratch.data(), static_cast<std::size_t>(got));
     connection.received += static_cast<std::int32_t>(got);
-    if (!connection.head_parsed && blank_line_arrived(connection.buffer.get(), before, connection.received)) {
-        connection.head_parsed = parse_request_head(connection.buffer.get(), connection.received, connection.head) != 0;
+    if (!connection.head_parsed && blank_line_arrived(connection.buffer.data(), before, connection.received)) {
+        connection.head_parsed =
+            parse_request_head(connection.buffer.c_str(), connection.received, connection.head) != 0;
+        if (connection.head_parsed && connection.head.method == RequestMethod::Post &&
+            body_kind(connection.head.content_type) == BodyKind::Multipart) {
+            start_streaming(connection);
+            return multipart_complete(connection) ? Progress::Ended : Progress::Waiting;
+        }
     }
     if (connection.head_parsed && request_complete(connection.head, connection.received)) {
         return Progress::Ended;
@@ -91,6 +138,34 @@ Progress receive(Connection& connection) {
         return Progress::Ended;  // no room left: judged as if the peer had closed
     }
     return Progress::Waiting;
+}
+
+// What was received of a "POST" read as its form: the fields, the vote, and
+// whether anything is missing.
+CaptureResult captured_form(Connection& connection) {
+    const RequestHead& head = connection.head;
+    FormBody body;
+    bool all_arrived = false;
+    if (connection.multipart) {
+        all_arrived = multipart_complete(connection);
+        body = connection.multipart->finish(head.content_type.media_type);
+    } else {
+        // The body runs from the end of the head to the end of what arrived
+        // (a urlencoded one to its first zero byte): not cut at the
+        // announced length.
+        all_arrived = request_complete(head, connection.received);
+        const auto head_length = static_cast<std::size_t>(head.head_length);
+        body = read_whole_body(head.content_type, connection.buffer.data() + head_length,
+                               connection.buffer.size() - head_length);
+    }
+    CaptureResult result;
+    result.head = head;
+    result.code_choice = vote_over_fields(body.fields);
+    result.declared_code = declared_code(body.fields);
+    result.content_type = head.content_type.media_type;
+    result.complete = all_arrived && !body.cut;
+    result.fields = std::move(body.fields);
+    return result;
 }
 
 // The socket address for `text` and `port` (numeric IPv4 or IPv6; empty:
@@ -222,12 +297,17 @@ private:
     // Receives what has arrived on `connection`; a request that has ended
     // is captured when it is a POST and dropped otherwise.
     Outcome serve(Connection& connection) {
-        if (receive(connection) == Progress::Waiting) {
+        if (receive(connection, scratch_) == Progress::Waiting) {
             return Outcome::Open;
         }
         if (connection.head_parsed && connection.head.method == RequestMethod::Post) {
-            capture(connection);
+            // Stored only when no cancel came first.
+            job_.store_result(captured_form(connection));
             return Outcome::Captured;
+        }
+        if (connection.head_parsed && job_.request().on_ignored) {
+            const RequestLine line = request_line(connection.buffer);
+            job_.request().on_ignored(line.method, line.target);
         }
         close_socket(connection.fd);
         connection.fd = -1;  // erased after the pass over the connections
@@ -297,22 +377,15 @@ private:
         return Outcome::Open;
     }
 
-    // The body runs from the end of the head to the first zero byte: all that
-    // arrived on the connection, not cut at the announced length.
-    void capture(Connection& connection) {
-        char* body = connection.buffer.get() + connection.head.head_length;
-        std::vector<FormField> fields = collect_fields(body);
-        const CodeChoice choice = vote_over_fields(fields);
-        // Stored only when no cancel came first.
-        job_.store_result({connection.head, std::move(fields), choice});
-    }
-
     CaptureJob& job_;
     int listen_fd_ = -1;
     // In the order accepted.
     std::vector<Connection> connections_;
     std::vector<pollfd> polled_;        // make_room()'s scratch
     std::vector<RequestStage> stages_;  // make_room()'s scratch
+    // What each recv() reads into, before it is appended to a connection's
+    // buffer or fed to its multipart reader.
+    std::vector<char> scratch_ = std::vector<char>(RECEIVE_CHUNK);
 };
 
 bool valid_bind_address(std::string_view text) {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 namespace postori {
 namespace {
@@ -121,6 +122,7 @@ std::int32_t parse_request_head(const char* received, std::int32_t received_coun
     }
 
     std::int32_t content_length = 0;
+    ContentType content_type;
     std::string_view rest = text.substr(request_line_end + LINE_END.size());
     for (;;) {
         const std::size_t line_end = rest.find(LINE_END);
@@ -132,6 +134,8 @@ std::int32_t parse_request_head(const char* received, std::int32_t received_coun
         }
         if (equals_lower(line.substr(0, name_end), "content-length")) {
             content_length = read_decimal(line.substr(name_end + NAME_END.size()));
+        } else if (equals_lower(line.substr(0, name_end), "content-type")) {
+            content_type = parse_content_type(line.substr(name_end + NAME_END.size()));
         }
         if (line_end == std::string_view::npos) {
             break;
@@ -141,7 +145,20 @@ std::int32_t parse_request_head(const char* received, std::int32_t received_coun
 
     head.method = method;
     head.content_length = content_length;
+    head.content_type = std::move(content_type);
     return 1;
+}
+
+RequestLine request_line(std::string_view received) {
+    std::string_view line = received.substr(0, received.find(LINE_END));
+    RequestLine words;
+    const std::size_t method_end = line.find(' ');
+    words.method = line.substr(0, method_end);
+    if (method_end != std::string_view::npos) {
+        line.remove_prefix(method_end + 1);
+        words.target = line.substr(0, line.find(' '));
+    }
+    return words;
 }
 
 bool request_complete(const RequestHead& head, std::int32_t received_count) {

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+
+#include "capture/content_type.h"
 
 namespace postori {
 
@@ -22,6 +25,8 @@ struct RequestHead {
     std::int32_t content_length = 0;
     // Offset of the body: the index of the first "\r\n\r\n" plus 4.
     std::int32_t head_length = 0;
+    // The head's "content-type" line taken apart; empty when there is none.
+    ContentType content_type = {};
 };
 
 // Looks for a complete request head at the start of `received`.
@@ -37,10 +42,22 @@ struct RequestHead {
 // a head which is a request line alone still sets `head_length`.
 //
 // Only the method token (upper-cased, letters a-z only) and the
-// "content-length" header (name compared lower-cased) are read. Lines end at
+// "content-length" and "content-type" headers (names compared lower-cased;
+// the last line of each counts) are read. Lines end at
 // "\r\n" only; a bare line feed is an ordinary byte. A header line without
 // ": " ends the scan of header lines. The received bytes are never changed.
 [[nodiscard]] std::int32_t parse_request_head(const char* received, std::int32_t received_count, RequestHead& head);
+
+// The first two words of a request line: the method and the target, as sent.
+struct RequestLine {
+    std::string_view method;
+    std::string_view target;
+};
+
+// The request line at the start of `received` (up to its first CR LF, or
+// all of it), split at spaces: its first word and its second (empty when it
+// has none).
+[[nodiscard]] RequestLine request_line(std::string_view received);
 
 // Whether `received_count` bytes hold the whole request that `head` describes:
 // received_count >= head_length + content_length, computed without overflow

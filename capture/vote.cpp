@@ -1,5 +1,8 @@
 #include "capture/vote.h"
 
+#include <algorithm>
+#include <array>
+
 #include "codec/detect.h"
 
 namespace postori {
@@ -16,7 +19,10 @@ CodeChoice vote_over_fields(const std::vector<FormField>& fields) {
     std::int32_t euc = 0;
     std::int32_t utf8 = 0;
     for (const FormField& field : fields) {
-        switch (detect_code(decode_value(field.value), DETECT_LIMIT).sure) {
+        if (field.kind == FieldKind::File) {
+            continue;
+        }
+        switch (detect_code(field_value_bytes(field), DETECT_LIMIT).sure) {
             case CodeKind::ShiftJis:
                 ++sjis;
                 break;
@@ -31,6 +37,75 @@ CodeChoice vote_over_fields(const std::vector<FormField>& fields) {
         }
     }
     return vote_code_choice(sjis, euc, utf8);
+}
+
+namespace {
+
+constexpr char ascii_lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equals_lower(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() &&
+           std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) { return ascii_lower(a) == b; });
+}
+
+struct CharsetLabel {
+    std::string_view label;  // lower case
+    CodeChoice code;
+};
+
+// The labels browsers and servers use for the three codes.
+constexpr std::array CHARSET_LABELS{
+    CharsetLabel{"utf-8", CodeChoice::Utf8},
+    CharsetLabel{"utf8", CodeChoice::Utf8},
+    CharsetLabel{"unicode-1-1-utf-8", CodeChoice::Utf8},
+    CharsetLabel{"unicode11utf8", CodeChoice::Utf8},
+    CharsetLabel{"unicode20utf8", CodeChoice::Utf8},
+    CharsetLabel{"x-unicode20utf8", CodeChoice::Utf8},
+    CharsetLabel{"shift_jis", CodeChoice::ShiftJis},
+    CharsetLabel{"shift-jis", CodeChoice::ShiftJis},
+    CharsetLabel{"sjis", CodeChoice::ShiftJis},
+    CharsetLabel{"x-sjis", CodeChoice::ShiftJis},
+    CharsetLabel{"ms_kanji", CodeChoice::ShiftJis},
+    CharsetLabel{"csshiftjis", CodeChoice::ShiftJis},
+    CharsetLabel{"windows-31j", CodeChoice::ShiftJis},
+    CharsetLabel{"cp932", CodeChoice::ShiftJis},
+    CharsetLabel{"ms932", CodeChoice::ShiftJis},
+    CharsetLabel{"euc-jp", CodeChoice::EucJp},
+    CharsetLabel{"eucjp", CodeChoice::EucJp},
+    CharsetLabel{"x-euc-jp", CodeChoice::EucJp},
+    CharsetLabel{"cseucpkdfmtjapanese", CodeChoice::EucJp},
+};
+
+constexpr bool is_white(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+}  // namespace
+
+std::optional<CodeChoice> charset_label_code(std::string_view label) {
+    while (!label.empty() && is_white(label.front())) {
+        label.remove_prefix(1);
+    }
+    while (!label.empty() && is_white(label.back())) {
+        label.remove_suffix(1);
+    }
+    for (const CharsetLabel& known : CHARSET_LABELS) {
+        if (equals_lower(label, known.label)) {
+            return known.code;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<CodeChoice> declared_code(const std::vector<FormField>& fields) {
+    for (const FormField& field : fields) {
+        if (field.kind != FieldKind::File && equals_lower(field_name_bytes(field), CHARSET_FIELD_NAME)) {
+            return charset_label_code(field_value_bytes(field));
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace postori

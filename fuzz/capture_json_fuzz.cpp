@@ -2,10 +2,11 @@
 // first byte picks the code (bits 0-1), whether it was voted (bit 2) and
 // how the rest becomes fields (bit 3): a body split as the listener splits
 // it, or fields given whole, each as a name length, a value length and the
-// bytes, so names and values may hold any byte, zero included. The output
+// bytes, so names and values may hold any byte, zero included; those are
+// text fields, or files whose filename is the value (bit 4). The output
 // must be one line of valid UTF-8 that a strict JSON reader takes, with the
-// code, the vote and one object of three texts per field, none holding a
-// U+0000 (the texts end at their first zero byte). The rest given to
+// code, the vote and one object of three texts per field (a file's details
+// besides), none holding a U+0000 (the texts end at their first zero byte). The rest given to
 // json_string alone must read back as itself when it is valid UTF-8.
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +30,7 @@ void check(bool condition) {
     }
 }
 
-std::vector<postori::FormField> fields_given_whole(std::string_view rest) {
+std::vector<postori::FormField> fields_given_whole(std::string_view rest, bool files) {
     std::vector<postori::FormField> fields;
     while (rest.size() >= 2) {
         const std::size_t name_length = static_cast<unsigned char>(rest[0]);
@@ -39,7 +40,13 @@ std::vector<postori::FormField> fields_given_whole(std::string_view rest) {
         rest.remove_prefix(name.size());
         const std::string_view value = rest.substr(0, value_length);
         rest.remove_prefix(value.size());
-        fields.push_back({std::string(name), std::string(value)});
+        postori::FormField field{std::string(name), std::string(value), postori::FieldKind::Text};
+        if (files) {
+            field.kind = postori::FieldKind::File;
+            field.file = {std::string(value), "text/plain", value.size()};
+            field.value.clear();
+        }
+        fields.push_back(std::move(field));
     }
     return fields;
 }
@@ -56,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto code = static_cast<postori::CodeChoice>((data[0] & 3) % 3);
     const bool voted = (data[0] & 4) != 0;
+    const auto source = voted ? postori::CodeSource::Vote : postori::CodeSource::Settings;
     const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
 
     const std::string literal = postori::json_string(rest);
@@ -64,21 +72,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(!postori::test_support::valid_utf8(rest) || read->string == rest);
 
     std::string body(rest);
-    const std::vector<postori::FormField> fields =
-        (data[0] & 8) != 0 ? fields_given_whole(rest) : postori::collect_fields(body.data());
-    const std::string json = postori::capture_json(fields, code, voted);
+    postori::CaptureResult result;
+    result.fields =
+        (data[0] & 8) != 0 ? fields_given_whole(rest, (data[0] & 16) != 0) : postori::collect_fields(body.data());
+    const std::vector<postori::FormField>& fields = result.fields;
+    const std::string json = postori::capture_json(result, code, source);
     check(postori::test_support::valid_utf8(json));
     check(json.ends_with("}\n") && json.find('\n') == json.size() - 1);
     const std::optional<JsonValue> capture = postori::test_support::parse_json(json);
-    check(capture && capture->kind == JsonValue::Kind::Object && capture->members.size() == 3);
+    check(capture && capture->kind == JsonValue::Kind::Object && capture->members.size() == 6);
     const JsonValue* code_name = capture->member("code");
     check(code_name != nullptr && code_name->string == postori::code_option_name(code));
     const JsonValue* vote = capture->member("voted");
     check(vote != nullptr && vote->kind == JsonValue::Kind::Bool && vote->boolean == voted);
     const JsonValue* items = capture->member("fields");
     check(items != nullptr && items->kind == JsonValue::Kind::Array && items->items.size() == fields.size());
-    for (const JsonValue& item : items->items) {
-        check(item.members.size() == 3 && is_text_without_zero(item.member("name")) &&
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        const JsonValue& item = items->items[k];
+        const bool file = fields[k].kind == postori::FieldKind::File;
+        check(item.members.size() == (file ? 4U : 3U) && is_text_without_zero(item.member("name")) &&
               is_text_without_zero(item.member("decoded_name")) && is_text_without_zero(item.member("value")));
     }
     return 0;

@@ -1,6 +1,7 @@
 #include "app/core/capture_json.h"
 
 #include <cstdio>
+#include <string>
 
 #include "app/core/capture_options.h"
 #include "app/core/captured_values.h"
@@ -44,12 +45,33 @@ std::pair<std::size_t, bool> sequence_at(std::string_view text, std::size_t at) 
 
 void append_field(std::string& out, const FormField& field, CodeChoice code) {
     out += "{\"name\":";
-    out += json_string(shown_as_utf8(field.name));
+    out += json_string(shown_as_utf8(field_name_as_sjis(field, code)));
     out += ",\"decoded_name\":";
-    out += json_string(shown_as_utf8(value_as_sjis(field.name, code)));
+    out += json_string(shown_as_utf8(field_decoded_name_as_sjis(field, code)));
     out += ",\"value\":";
-    out += json_string(shown_as_utf8(value_as_sjis(field.value, code)));
+    out += json_string(shown_as_utf8(field_value_as_sjis(field, code)));
+    if (field.kind == FieldKind::File) {
+        out += ",\"file\":{\"filename\":";
+        out += json_string(shown_as_utf8(bytes_as_sjis(field.file.filename, code)));
+        out += ",\"content_type\":";
+        out += json_string(shown_as_utf8(bytes_as_sjis(field.file.content_type, code)));
+        out += ",\"size\":";
+        out += std::to_string(field.file.size);
+        out += '}';
+    }
     out += '}';
+}
+
+const char* source_name(CodeSource source) {
+    switch (source) {
+        case CodeSource::Vote:
+            return "vote";
+        case CodeSource::CharsetField:
+            return "_charset_";
+        case CodeSource::Settings:
+            break;
+    }
+    return "option";
 }
 
 }  // namespace
@@ -102,10 +124,17 @@ std::string json_string(std::string_view text) {
     return out;
 }
 
-std::string capture_json(const std::vector<FormField>& fields, CodeChoice code, bool voted) {
+std::string capture_json(const CaptureResult& result, CodeChoice code, CodeSource source) {
+    const std::vector<FormField>& fields = result.fields;
     std::string out = "{\"code\":\"";
     out += code_option_name(code);
-    out += voted ? "\",\"voted\":true,\"fields\":[" : "\",\"voted\":false,\"fields\":[";
+    out += source != CodeSource::Settings ? "\",\"voted\":true" : "\",\"voted\":false";
+    out += ",\"chosen_by\":\"";
+    out += source_name(source);
+    out += "\",\"content_type\":";
+    out += json_string(result.content_type);
+    out += result.complete ? ",\"complete\":true" : ",\"complete\":false";
+    out += ",\"fields\":[";
     for (std::size_t k = 0; k < fields.size(); ++k) {
         if (k > 0) {
             out += ',';

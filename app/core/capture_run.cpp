@@ -32,10 +32,20 @@ std::unique_ptr<ListenerThread> start_capture_thread(std::shared_ptr<CaptureJob>
     return std::make_unique<CaptureThreadHandle>(std::move(job));
 }
 
+CodeDecision decide_code(const CaptureResult& result, bool auto_detect, std::optional<CodeChoice> chosen) {
+    if (!auto_detect) {
+        return {chosen, CodeSource::Settings};
+    }
+    if (result.declared_code) {
+        return {result.declared_code, CodeSource::CharsetField};
+    }
+    return {result.code_choice, CodeSource::Vote};
+}
+
 int add_field_row(ResultRows& rows, const FormField& field, std::optional<CodeChoice> code, int top, int pane_width) {
-    const std::string value = code ? value_as_sjis(field.value, *code) : decode_value(field.value);
+    const std::string value = field_value_as_sjis(field, code);
     const int lines = row_line_count(count_char(value.c_str(), '\r'));
-    rows.add_row(field.name, value, lines, top, pane_width);
+    rows.add_row(field_name_as_sjis(field, code), value, lines, top, pane_width);
     return lines * LINE_HEIGHT;
 }
 
@@ -56,7 +66,7 @@ RunReport run_capture(CaptureRunHost& host, const ListenerStarter& start) {
 
     // The job is shared with the thread, which keeps it alive for as long as
     // it runs, also when the run has given up waiting after a cancel.
-    auto job = std::make_shared<CaptureJob>(CaptureRequest{settings.port, settings.bind_address});
+    auto job = std::make_shared<CaptureJob>(CaptureRequest{settings.port, settings.bind_address, host.on_ignored()});
     std::unique_ptr<ListenerThread> thread;
     int start_error = 0;
     try {
@@ -94,8 +104,11 @@ RunReport run_capture(CaptureRunHost& host, const ListenerStarter& start) {
         const int error = job->setup_error();
         return reported(host, {RunOutcome::Failed, error != 0 ? RunFailure::CannotListen : RunFailure::NoPost, error});
     }
-    const RunReport completed = reported(host, {RunOutcome::Completed});
-    host.show_capture(captured, settings.auto_detect ? std::optional(captured.code_choice) : settings.code_choice);
+    RunReport completed{RunOutcome::Completed};
+    completed.body_cut = !captured.complete;
+    host.report(completed);
+    const CodeDecision decision = decide_code(captured, settings.auto_detect, settings.code_choice);
+    host.show_capture(captured, decision.code, decision.source);
     return completed;
 }
 

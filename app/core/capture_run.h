@@ -58,7 +58,26 @@ struct RunReport {
     RunFailure failure = RunFailure::None;
     // The errno value behind NoThread or CannotListen when it is known, else 0.
     int error = 0;
+    // Completed, but part of the body is missing from what is shown (its
+    // peer closed early, or it sent more than is kept).
+    bool body_cut = false;
 };
+
+// What chose the code a capture's values are read in.
+enum class CodeSource {
+    Vote,          // automatic recognition: the vote over the values
+    CharsetField,  // automatic recognition: the form's "_charset_" field
+    Settings,      // the code chosen by hand (automatic recognition off)
+};
+
+// The code a captured form is read in, and what chose it: with automatic
+// recognition, the code the form's "_charset_" field names, else the vote's;
+// without, the settings' choice (none when no code is chosen).
+struct CodeDecision {
+    std::optional<CodeChoice> code;
+    CodeSource source = CodeSource::Vote;
+};
+[[nodiscard]] CodeDecision decide_code(const CaptureResult& result, bool auto_detect, std::optional<CodeChoice> chosen);
 
 // What a run needs of its host: the main window, or a console.
 class CaptureRunHost {
@@ -66,6 +85,13 @@ public:
     virtual ~CaptureRunHost() = default;
     // The settings the run starts from (the window reads its controls).
     [[nodiscard]] virtual MainSettings read_settings() = 0;
+    // What the listener thread calls for each request it drops that is not
+    // a "POST" (see CaptureRequest::on_ignored); none by default. It runs on
+    // the listener thread and may outlive the host after a cancel, so it
+    // must hold what it uses.
+    [[nodiscard]] virtual std::function<void(std::string_view method, std::string_view target)> on_ignored() {
+        return {};
+    }
     // The listener thread of `job` has started: the wait begins (the window
     // shows its waiting dialog and disables itself).
     virtual void wait_begun(const CaptureJob& job) = 0;
@@ -80,9 +106,9 @@ public:
     // Tells the user how the run ended (the window: one message box).
     virtual void report(const RunReport& report) = 0;
     // After the report of a completed run: shows the captured form, its
-    // values converted from `code` (the vote's with automatic recognition,
-    // else the settings' choice), and `code` as the choice made.
-    virtual void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) = 0;
+    // values converted from `code` (decide_code()'s), and `code` as the
+    // choice made; `source` says what chose it.
+    virtual void show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource source) = 0;
 };
 
 // A started listener thread, as the run waits on it.
@@ -128,9 +154,8 @@ public:
 void show_fields(ResultRows& rows, const std::vector<FormField>& fields, std::optional<CodeChoice> code);
 
 // Lays out one captured field as a row at `top` and returns the row's height:
-// the value percent-decoded (up to a decoded zero byte) and converted to
-// Shift_JIS from `code` (no code: the decoded bytes as they are), its line
-// count from its carriage returns, the name exactly as received.
+// the name and value as field_name_as_sjis() and field_value_as_sjis() give
+// them for `code`, its line count from the value's carriage returns.
 int add_field_row(ResultRows& rows, const FormField& field, std::optional<CodeChoice> code, int top, int pane_width);
 
 }  // namespace postori

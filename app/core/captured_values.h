@@ -2,9 +2,12 @@
 // converted to Shift_JIS by the character code of the capture.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "capture/form_body.h"
 #include "capture/vote.h"
 
 namespace postori {
@@ -13,6 +16,29 @@ namespace postori {
 // it into Shift_JIS: from EUC-JP or UTF-8 by the converters, unchanged when
 // the values are Shift_JIS already.
 [[nodiscard]] std::string value_as_sjis(std::string_view raw_value, CodeChoice choice);
+
+// Bytes in the code `choice` names as Shift_JIS: converted from EUC-JP or
+// UTF-8, unchanged for Shift_JIS and when no code is chosen. Zero bytes
+// stay.
+[[nodiscard]] std::string bytes_as_sjis(std::string_view bytes, std::optional<CodeChoice> choice);
+
+// The name a field's row shows, as Shift_JIS: a urlencoded name exactly as
+// received (still percent-encoded), any other name read in `choice`.
+[[nodiscard]] std::string field_name_as_sjis(const FormField& field, std::optional<CodeChoice> choice);
+
+// The name a field has, read in `choice` (a urlencoded one percent-decoded
+// first), as Shift_JIS.
+[[nodiscard]] std::string field_decoded_name_as_sjis(const FormField& field, std::optional<CodeChoice> choice);
+
+// The value a field's row shows, as Shift_JIS: a urlencoded value
+// percent-decoded (up to a decoded zero byte) and read in `choice`, a text
+// value read in `choice` as it is, and for a file what a person needs of it:
+// "見積書.pdf（application/pdf、15 バイト）", or "（ファイルなし）" for a
+// file input left empty.
+[[nodiscard]] std::string field_value_as_sjis(const FormField& field, std::optional<CodeChoice> choice);
+
+// A count of bytes as people read it: "3,145,728".
+[[nodiscard]] std::string grouped_digits(std::uint64_t number);
 
 // A text as the window shows it, in UTF-8: Shift_JIS bytes up to the first
 // zero byte (a window text ends there), decoded (code page 932; a byte that

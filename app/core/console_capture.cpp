@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -73,6 +76,27 @@ public:
         return settings;
     }
 
+    // Each request dropped for not being a "POST" is one line on the error
+    // stream, once for each method and target (browsers retry a GET that gets
+    // no answer many times): a form sent with method="get" otherwise looks
+    // like nothing happened.
+    std::function<void(std::string_view, std::string_view)> on_ignored() override {
+        struct Said {
+            std::mutex mutex;
+            std::set<std::string> lines;
+        };
+        return [said = std::make_shared<Said>(), err = err_](std::string_view method, std::string_view target) {
+            const std::string line = "postori-capture: ignored a " + printable(method) + " request for " +
+                                     (target.empty() ? std::string("(no target)") : printable(target)) +
+                                     "; only a POST is captured\n";
+            const std::lock_guard lock(said->mutex);
+            if (said->lines.insert(line).second) {
+                std::fputs(line.c_str(), err);
+                std::fflush(err);
+            }
+        };
+    }
+
     void wait_begun(const CaptureJob& job) override {
         job_ = &job;
         if (options_.timeout) {
@@ -137,16 +161,19 @@ public:
         }
     }
 
-    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) override {
+    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource source) override {
         const CodeChoice used = code.value_or(result.code_choice);
         if (options_.json) {
-            std::fputs(capture_json(result.fields, used, !options_.code).c_str(), out_);
+            std::fputs(capture_json(result, used, source).c_str(), out_);
         } else {
-            std::fprintf(out_, "captured %zu fields; code: %s%s\n", result.fields.size(), code_choice_name(used),
-                         options_.code ? "" : " (voted)");
+            const char* chosen_by = source == CodeSource::Vote           ? " (voted)"
+                                    : source == CodeSource::CharsetField ? " (from _charset_)"
+                                                                         : "";
+            std::fprintf(out_, "captured %zu fields%s; code: %s%s\n", result.fields.size(),
+                         result.complete ? "" : " (body cut)", code_choice_name(used), chosen_by);
             for (const FormField& field : result.fields) {
                 std::fprintf(out_, "%s\t%s\n", printable(field.name).c_str(),
-                             shown_as_utf8(value_as_sjis(field.value, used)).c_str());
+                             shown_as_utf8(field_value_as_sjis(field, used)).c_str());
             }
         }
         // A capture that did not reach its reader is no success.

@@ -120,6 +120,14 @@ inline constexpr ResourceText CANCELLED{"フォーム情報の取得をキャン
 inline constexpr ResourceText CANCELLED_TITLE{"処理結果"};
 inline constexpr ResourceText COMPLETED{"フォーム情報を取得しました"};
 inline constexpr ResourceText COMPLETED_TITLE{"取得成功"};
+// The line added to COMPLETED when part of the body is missing.
+inline constexpr ResourceText COMPLETED_CUT{"ただし、送信内容の一部は受け取れませんでした"};
+// A file field's value: filename（content type、size バイト）, or the text
+// for a file input left empty.
+inline constexpr ResourceText FILE_OPEN{"（"};
+inline constexpr ResourceText FILE_SEPARATOR{"、"};
+inline constexpr ResourceText FILE_BYTES{" バイト）"};
+inline constexpr ResourceText FILE_NONE{"（ファイルなし）"};
 inline constexpr ResourceText FAILED{"フォーム情報の取得に失敗しました"};
 inline constexpr ResourceText FAILED_TITLE{"エラー"};
 inline constexpr ResourceText MENU_MINIMIZE{"最小化"};

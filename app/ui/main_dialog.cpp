@@ -210,9 +210,16 @@ void MainDialog::wait_ended() {
 
 void MainDialog::report(const RunReport& report) {
     switch (report.outcome) {
-        case RunOutcome::Completed:
-            show_message(this, text::COMPLETED.sjis(), text::COMPLETED_TITLE.sjis(), MessageIcon::Information);
+        case RunOutcome::Completed: {
+            // A body that came in part says so on a line of its own.
+            std::string message(text::COMPLETED.sjis());
+            if (report.body_cut) {
+                message += "\n";
+                message += text::COMPLETED_CUT.sjis();
+            }
+            show_message(this, message, text::COMPLETED_TITLE.sjis(), MessageIcon::Information);
             break;
+        }
         case RunOutcome::Cancelled:
             show_message(this, text::CANCELLED.sjis(), text::CANCELLED_TITLE.sjis(), MessageIcon::Information);
             break;
@@ -222,7 +229,7 @@ void MainDialog::report(const RunReport& report) {
     }
 }
 
-void MainDialog::show_capture(const CaptureResult& result, std::optional<CodeChoice> code) {
+void MainDialog::show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource /*source*/) {
     members_.code_choice = code;
     show_fields(*result_pane_, result.fields, code);
     update_data(false);

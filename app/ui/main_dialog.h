@@ -89,7 +89,7 @@ private:
     void dispatch_pending() override;
     void wait_ended() override;
     void report(const RunReport& report) override;
-    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) override;
+    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource source) override;
 
     ListenerStarter start_;
     ResultPane* result_pane_ = nullptr;

@@ -45,26 +45,43 @@ TEST(JsonString, EscapesAndReplaces) {
     }
 }
 
-// The object's shape, and each field's three texts as the window would
-// show them: the name as received, the name decoded in the values' code,
-// the value decoded, converted and cut at its first zero byte.
+// The object's shape, and each field's texts as the window would show
+// them: a urlencoded name as received, the name decoded in the values'
+// code, the value decoded, converted and cut at its first zero byte; a
+// multipart name read in the code, and a file's details.
 TEST(CaptureJson, ObjectHoldsTheCodeAndEveryFieldInOrder) {
-    const std::vector<FormField> fields = {
+    CaptureResult result;
+    result.content_type = "application/x-www-form-urlencoded";
+    result.fields = {
         {"%A4%AA%CC%BE%C1%B0", "%BB%B3%C5%C4+%B2%D6%BB%D2"},  // お名前 = 山田 花子 in EUC-JP
         {"memo", "1%0D%0A2%00hidden"},
         {"\x82\xA0", "%22q%22"},  // a raw name read as Shift_JIS
         {"empty", ""},
     };
-    EXPECT_EQ(capture_json(fields, CodeChoice::EucJp, true),
-              "{\"code\":\"euc\",\"voted\":true,\"fields\":["
+    EXPECT_EQ(capture_json(result, CodeChoice::EucJp, CodeSource::Vote),
+              "{\"code\":\"euc\",\"voted\":true,\"chosen_by\":\"vote\","
+              "\"content_type\":\"application/x-www-form-urlencoded\",\"complete\":true,\"fields\":["
               "{\"name\":\"%A4%AA%CC%BE%C1%B0\",\"decoded_name\":\"お名前\",\"value\":\"山田 花子\"},"
               "{\"name\":\"memo\",\"decoded_name\":\"memo\",\"value\":\"1\\r\\n2\"},"
               "{\"name\":\"あ\",\"decoded_name\":\"あ\",\"value\":\"\\\"q\\\"\"},"
               "{\"name\":\"empty\",\"decoded_name\":\"empty\",\"value\":\"\"}]}\n");
-    EXPECT_EQ(capture_json({}, CodeChoice::Utf8, false), "{\"code\":\"utf8\",\"voted\":false,\"fields\":[]}\n");
-    EXPECT_EQ(
-        capture_json({{"a", "%82%A0"}}, CodeChoice::ShiftJis, false),
-        "{\"code\":\"sjis\",\"voted\":false,\"fields\":[{\"name\":\"a\",\"decoded_name\":\"a\",\"value\":\"あ\"}]}\n");
+
+    CaptureResult multipart;
+    multipart.content_type = "multipart/form-data";
+    multipart.complete = false;
+    FormField name{"\xA4\xAA", "%41", FieldKind::Text};  // お in EUC-JP; a text value is not decoded
+    FormField file{"attach", "", FieldKind::File, {"\xB8\xAB\xC0\xD1\xBD\xF1.pdf", "application/pdf", 15}};
+    multipart.fields = {name, file};
+    EXPECT_EQ(capture_json(multipart, CodeChoice::EucJp, CodeSource::CharsetField),
+              "{\"code\":\"euc\",\"voted\":true,\"chosen_by\":\"_charset_\","
+              "\"content_type\":\"multipart/form-data\",\"complete\":false,\"fields\":["
+              "{\"name\":\"お\",\"decoded_name\":\"お\",\"value\":\"%41\"},"
+              "{\"name\":\"attach\",\"decoded_name\":\"attach\",\"value\":\"見積書.pdf（application/pdf、15 バイト）\","
+              "\"file\":{\"filename\":\"見積書.pdf\",\"content_type\":\"application/pdf\",\"size\":15}}]}\n");
+
+    EXPECT_EQ(capture_json({}, CodeChoice::Utf8, CodeSource::Settings),
+              "{\"code\":\"utf8\",\"voted\":false,\"chosen_by\":\"option\",\"content_type\":\"\","
+              "\"complete\":true,\"fields\":[]}\n");
 }
 
 }  // namespace

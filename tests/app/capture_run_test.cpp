@@ -38,6 +38,7 @@ public:
     std::vector<RunReport> reports;
     std::vector<FormField> shown_fields;
     std::optional<CodeChoice> shown_code;
+    CodeSource shown_source = CodeSource::Vote;
 
     MainSettings read_settings() override {
         steps.push_back("settings");
@@ -59,10 +60,11 @@ public:
         steps.push_back("report");
         reports.push_back(report);
     }
-    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code) override {
+    void show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource source) override {
         steps.push_back("show");
         shown_fields = result.fields;
         shown_code = code;
+        shown_source = source;
     }
 };
 
@@ -93,8 +95,15 @@ ListenerStarter ended_with(std::function<void(CaptureJob&)> outcome) {
     };
 }
 
-void captured(CaptureJob& job, std::vector<FormField> fields, CodeChoice vote) {
-    job.store_result({{RequestMethod::Post, 0, 0}, std::move(fields), vote});
+void captured(CaptureJob& job, std::vector<FormField> fields, CodeChoice vote,
+              std::optional<CodeChoice> declared = std::nullopt, bool complete = true) {
+    CaptureResult result;
+    result.head.method = RequestMethod::Post;
+    result.fields = std::move(fields);
+    result.code_choice = vote;
+    result.declared_code = declared;
+    result.complete = complete;
+    job.store_result(std::move(result));
 }
 
 TEST(CaptureRun, CompletedCaptureIsReportedThenShown) {
@@ -111,33 +120,46 @@ TEST(CaptureRun, CompletedCaptureIsReportedThenShown) {
     EXPECT_EQ(host.steps, (std::vector<std::string>{"settings", "wait begun", "wait ended", "report", "show"}));
     ASSERT_EQ(host.reports.size(), 1u);
     EXPECT_EQ(host.reports[0].outcome, RunOutcome::Completed);
+    EXPECT_FALSE(host.reports[0].body_cut);
     ASSERT_EQ(host.shown_fields.size(), 2u);
     EXPECT_EQ(host.shown_fields[1].value, "2");
+
+    // A body that came in part is still shown, and the report says so.
+    FakeHost cut;
+    run_capture(cut, ended_with([](CaptureJob& job) { captured(job, {{"a", "1"}}, CodeChoice::Utf8, {}, false); }));
+    ASSERT_EQ(cut.reports.size(), 1u);
+    EXPECT_TRUE(cut.reports[0].body_cut);
+    EXPECT_EQ(cut.shown_fields.size(), 1u);
 }
 
-// With automatic recognition the vote's code is used; without it the
-// settings' choice, also when no code is chosen.
-TEST(CaptureRun, CodeUsedFollowsTheVoteOnlyWithAutomaticRecognition) {
+// With automatic recognition the code the form's "_charset_" field names is
+// used, else the vote's; without it the settings' choice, also when no code
+// is chosen.
+TEST(CaptureRun, CodeUsedFollowsTheFormOnlyWithAutomaticRecognition) {
+    using enum CodeSource;
     struct Case {
         bool auto_detect;
         std::optional<CodeChoice> chosen;
         CodeChoice vote;
+        std::optional<CodeChoice> declared;
         std::optional<CodeChoice> used;
+        CodeSource source;
     };
     const Case cases[] = {
-        {true, CodeChoice::ShiftJis, CodeChoice::EucJp, CodeChoice::EucJp},
-        {false, CodeChoice::ShiftJis, CodeChoice::EucJp, CodeChoice::ShiftJis},
-        {false, CodeChoice::Utf8, CodeChoice::EucJp, CodeChoice::Utf8},
-        {true, CodeChoice::Utf8, CodeChoice::Utf8, CodeChoice::Utf8},
-        {false, std::nullopt, CodeChoice::Utf8, std::nullopt},
-        {true, std::nullopt, CodeChoice::EucJp, CodeChoice::EucJp},
+        {true, CodeChoice::ShiftJis, CodeChoice::EucJp, std::nullopt, CodeChoice::EucJp, Vote},
+        {false, CodeChoice::ShiftJis, CodeChoice::EucJp, std::nullopt, CodeChoice::ShiftJis, Settings},
+        {false, CodeChoice::Utf8, CodeChoice::EucJp, CodeChoice::ShiftJis, CodeChoice::Utf8, Settings},
+        {true, CodeChoice::Utf8, CodeChoice::EucJp, CodeChoice::ShiftJis, CodeChoice::ShiftJis, CharsetField},
+        {false, std::nullopt, CodeChoice::Utf8, std::nullopt, std::nullopt, Settings},
+        {true, std::nullopt, CodeChoice::EucJp, std::nullopt, CodeChoice::EucJp, Vote},
     };
     for (const Case& c : cases) {
         FakeHost host;
         host.settings.auto_detect = c.auto_detect;
         host.settings.code_choice = c.chosen;
-        run_capture(host, ended_with([&](CaptureJob& job) { captured(job, {{"k", "v"}}, c.vote); }));
+        run_capture(host, ended_with([&](CaptureJob& job) { captured(job, {{"k", "v"}}, c.vote, c.declared); }));
         EXPECT_EQ(host.shown_code, c.used) << "auto " << c.auto_detect << " vote " << static_cast<int>(c.vote);
+        EXPECT_EQ(host.shown_source, c.source);
     }
 }
 

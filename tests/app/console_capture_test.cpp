@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <functional>
 #include <regex>
 #include <string>
@@ -101,8 +102,22 @@ TEST(ConsoleCapture, EachWayOfEndingHasItsStatusAndItsLines) {
          posting("k=%82%A0"),
          nullptr,
          CaptureExit::Captured,
-         "{\"code\":\"sjis\",\"voted\":false,\"fields\":[{\"name\":\"k\",\"decoded_name\":\"k\",\"value\":\"あ\"}]}\n",
+         "{\"code\":\"sjis\",\"voted\":false,\"chosen_by\":\"option\",\"content_type\":"
+         "\"application/x-www-form-urlencoded\",\"complete\":true,\"fields\":[{\"name\":\"k\",\"decoded_name\":\"k\","
+         "\"value\":\"あ\"}]}\n",
          waiting},
+        {"a_get_is_said_and_ignored",
+         {"--bind", "127.0.0.1", "--port", "0"},
+         [](int port) {
+             test_support::LoopbackClient get(port);
+             EXPECT_TRUE(get.send("GET /contact.html?x=1 HTTP/1.1\r\nHost: h\r\n\r\n"));
+             EXPECT_TRUE(get.closed_without_answer(std::chrono::seconds(10)));
+             EXPECT_TRUE(test_support::send_to_loopback(port, test_support::post_request("a=1")));
+         },
+         nullptr,
+         CaptureExit::Captured,
+         "captured 1 fields; code: EUC (voted)\na\t1\n",
+         waiting + "postori-capture: ignored a GET request for /contact.html?x=1; only a POST is captured\n"},
         {"timed_out",
          {"--bind", "127.0.0.1", "--port", "0", "--timeout", "0.05"},
          {},

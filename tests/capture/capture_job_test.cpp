@@ -35,8 +35,11 @@ TEST(CaptureJob, FirstOfStoreAndCancelWins) {
         for (const Step step : c.steps) {
             if (step == Step::Store) {
                 ++stores;
-                answers.push_back(job.store_result(
-                    {{RequestMethod::Post, 3, 40}, {{"n", std::to_string(stores)}}, CodeChoice::Utf8}));
+                CaptureResult result;
+                result.head.method = RequestMethod::Post;
+                result.fields = {{"n", std::to_string(stores)}};
+                result.code_choice = CodeChoice::Utf8;
+                answers.push_back(job.store_result(std::move(result)));
             } else {
                 answers.push_back(job.cancel());
             }

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <algorithm>
 #include <vector>
 
 #include "tests/support/form_request.h"
@@ -65,7 +66,13 @@ public:
 };
 
 TEST(CaptureListener, GetIsDroppedThenPostIsCaptured) {
-    Capture capture;
+    // Called on the listener thread; read once it has ended.
+    std::vector<std::string> ignored;
+    CaptureRequest request{0, "127.0.0.1"};
+    request.on_ignored = [&ignored](std::string_view method, std::string_view target) {
+        ignored.push_back(std::string(method) + " " + std::string(target));
+    };
+    Capture capture(request);
     ASSERT_NE(capture.port(), 0);
     Client get(capture.port());
     ASSERT_TRUE(get.send("GET /form.html HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
@@ -79,6 +86,8 @@ TEST(CaptureListener, GetIsDroppedThenPostIsCaptured) {
     EXPECT_EQ(capture.job->result().head.method, RequestMethod::Post);
     EXPECT_THAT(capture.fields(),
                 ElementsAre(Pair("a", "1"), Pair("", "3"), Pair("d", "x=y"), Pair("name", "%E5%B1%B1+%26%3D")));
+    EXPECT_TRUE(capture.job->result().complete);
+    EXPECT_THAT(ignored, ElementsAre("GET /form.html"));
 }
 
 TEST(CaptureListener, IdleConnectionsDoNotHoldTheCaptureBack) {
@@ -238,6 +247,53 @@ TEST(CaptureListener, BodyOverTheBufferIsCutAtIt) {
     sender.join();
     ASSERT_THAT(capture.fields(), testing::SizeIs(2));
     EXPECT_EQ(capture.job->result().fields[1].value.size(), RECEIVE_BUFFER_SIZE - 1 - head_length - 8);
+    EXPECT_FALSE(capture.job->result().complete);
+}
+
+// A multipart body streams through however large it is: a file far past
+// the receive buffer is counted, and the fields after it are kept.
+TEST(CaptureListener, MultipartStreamsPastTheBuffer) {
+    constexpr std::string_view boundary = "----WebKitFormBoundary0123456789abcdef";
+    constexpr std::size_t file_size = 5'000'000;
+    const std::string before =
+        test_support::multipart_part(boundary, test_support::form_data_headers("shimei"), "\xBB\xB3\xC5\xC4");
+    const std::string file_start =
+        "--" + std::string(boundary) + "\r\n" +
+        test_support::form_data_headers("f", "a.bin", "application/octet-stream") + "\r\n\r\n";
+    const std::string after = "\r\n" +
+                              test_support::multipart_part(boundary, test_support::form_data_headers("after"), "x") +
+                              test_support::multipart_close(boundary);
+    const std::uint64_t length = before.size() + file_start.size() + file_size + after.size();
+    const std::string chunk(1 << 16, '-');
+
+    for (const bool whole : {true, false}) {
+        SCOPED_TRACE(whole ? "whole" : "cut by the peer");
+        Capture capture;
+        Client form(capture.port());
+        std::thread sender([&] {
+            form.send(test_support::multipart_head(boundary, length) + before + file_start);
+            for (std::size_t sent = 0; sent < file_size; sent += chunk.size()) {
+                form.send(std::string_view(chunk).substr(0, std::min(chunk.size(), file_size - sent)));
+            }
+            if (whole) {
+                form.send(after);
+            }
+            form.finish_sending();
+        });
+        ASSERT_TRUE(capture.ended());
+        sender.join();
+        const CaptureResult& result = capture.job->result();
+        EXPECT_EQ(result.content_type, "multipart/form-data");
+        EXPECT_EQ(result.complete, whole);
+        ASSERT_EQ(result.fields.size(), whole ? 3U : 2U);
+        EXPECT_EQ(result.fields[0].value, "\xBB\xB3\xC5\xC4");
+        EXPECT_EQ(result.fields[1].kind, FieldKind::File);
+        EXPECT_EQ(result.fields[1].file.size, file_size);
+        EXPECT_TRUE(result.fields[1].value.empty());
+        if (whole) {
+            EXPECT_EQ(result.fields[2].name, "after");
+        }
+    }
 }
 
 TEST(CaptureListener, PortAboveRangeUsesLow16Bits) {

@@ -65,9 +65,38 @@ TEST(VoteOverFields, EachSurelyDetectedValueVotesOnce) {
         {"value_cut_at_zero",
          {{"a", "%00" + form_urlencode(utf8[1])}, {"b", form_urlencode(sjis[1])}},
          CodeChoice::ShiftJis},
+        // Text values vote as they are, not decoded; a file's name never votes.
+        {"text_values_as_they_are",
+         {{"a", utf8[0], FieldKind::Text}, {"b", "%82%A0", FieldKind::Text}, {"c", utf8[1], FieldKind::Text}},
+         CodeChoice::Utf8},
+        {"files_do_not_vote",
+         {{"a", euc[0], FieldKind::Text}, {"f", "", FieldKind::File, {sjis[0], "", 1}},
+          {"g", "", FieldKind::File, {sjis[1], "", 1}}},
+         CodeChoice::EucJp},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(vote_over_fields(c.fields), c.choice) << c.label;
+    }
+}
+
+TEST(DeclaredCode, CharsetFieldNamesTheCode) {
+    struct Case {
+        std::vector<FormField> fields;
+        std::optional<CodeChoice> code;
+    };
+    const Case cases[] = {
+        {{{"_charset_", "Shift_JIS"}}, CodeChoice::ShiftJis},
+        {{{"a", "1"}, {"_CHARSET_", "+utf-8+"}}, CodeChoice::Utf8},  // '+' is a space, trimmed
+        {{{"_charset_", "x-euc-jp", FieldKind::Text}}, CodeChoice::EucJp},
+        {{{"_charset_", "windows-31j", FieldKind::Text}}, CodeChoice::ShiftJis},
+        {{{"%5Fcharset%5F", "UTF8"}}, CodeChoice::Utf8},
+        {{{"_charset_", "ISO-8859-1"}, {"_charset_", "UTF-8"}}, std::nullopt},  // the first one counts
+        {{{"_charset_", "UTF-8", FieldKind::File}}, std::nullopt},
+        {{{"charset", "UTF-8"}}, std::nullopt},
+        {{}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(declared_code(c.fields), c.code) << (c.fields.empty() ? "" : c.fields.back().value);
     }
 }
 

@@ -230,8 +230,17 @@ void MainDialog::report(const RunReport& report) {
 }
 
 void MainDialog::show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource /*source*/) {
+    show_result(result, code);
+}
+
+void MainDialog::show_result(const CaptureResult& result, std::optional<CodeChoice> code) {
+    // A copy: the run's job goes when the run ends.
+    if (!shown_result_ || &result != &*shown_result_) {
+        shown_result_ = result;
+    }
+    shown_code_ = code;
+    result_pane_->show_rows(result_rows(shown_result_->fields, code));
     members_.code_choice = code;
-    show_fields(*result_pane_, result.fields, code);
     update_data(false);
 }
 

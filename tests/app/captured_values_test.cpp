@@ -41,13 +41,24 @@ TEST(FieldAsSjis, NameAndValueByKind) {
     const Case cases[] = {
         {{"%A4%A2", "%A4%A2"}, CodeChoice::EucJp, "%A4%A2", "\x82\xA0"},
         {{"\xA4\xA2", "a+%41\r\n", FieldKind::Text}, CodeChoice::EucJp, "\x82\xA0", "a+%41\r\n"},
-        {{"\xE3\x81\x82", std::string("x\0y", 3), FieldKind::Text}, CodeChoice::Utf8, "\x82\xA0",
+        {{"\xE3\x81\x82", std::string("x\0y", 3), FieldKind::Text},
+         CodeChoice::Utf8,
+         "\x82\xA0",
          std::string("x\0y", 3)},
-        {{"f", "", FieldKind::File, {"\xE8\xA6\x8B.pdf", "application/pdf", 3145728}}, CodeChoice::Utf8, "f",
-         "\x8C\xA9.pdf\x81\x69" "application/pdf\x81\x41" "3,145,728 \x83\x6F\x83\x43\x83\x67\x81\x6A"},
-        {{"f", "", FieldKind::File, {"a.txt", "", 0}}, std::nullopt, "f",
-         "a.txt\x81\x69" "0 \x83\x6F\x83\x43\x83\x67\x81\x6A"},
-        {{"f", "", FieldKind::File, {"", "application/octet-stream", 0}}, CodeChoice::EucJp, "f",
+        {{"f", "", FieldKind::File, {"\xE8\xA6\x8B.pdf", "application/pdf", 3145728}},
+         CodeChoice::Utf8,
+         "f",
+         "\x8C\xA9.pdf\x81\x69"
+         "application/pdf\x81\x41"
+         "3,145,728 \x83\x6F\x83\x43\x83\x67\x81\x6A"},
+        {{"f", "", FieldKind::File, {"a.txt", "", 0}},
+         std::nullopt,
+         "f",
+         "a.txt\x81\x69"
+         "0 \x83\x6F\x83\x43\x83\x67\x81\x6A"},
+        {{"f", "", FieldKind::File, {"", "application/octet-stream", 0}},
+         CodeChoice::EucJp,
+         "f",
          "\x81\x69\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC8\x82\xB5\x81\x6A"},
     };
     for (const Case& c : cases) {

@@ -24,7 +24,8 @@ inline constexpr std::chrono::milliseconds WAIT_SLICE_MS{5};
 // Longest wait for the listener thread after a cancel.
 inline constexpr std::chrono::milliseconds CANCEL_WAIT_MS{500};
 
-// The settings a run starts from, as the main window's members hold them.
+// The settings a run starts from: the one settings type of the program,
+// held by the main window's members and by postori-capture's options.
 struct MainSettings {
     std::int32_t port = DEFAULT_PORT;
     // The code the values are converted from; none when no code button is

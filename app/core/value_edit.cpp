@@ -108,7 +108,13 @@ TextChange ValueEdit::apply(std::size_t at, std::size_t length, std::u16string_v
     TextChange change{at, text_.substr(at, length), with.size()};
     text_.replace(at, length, with);
     lines_ = split_lines(text_);
-    cursor_ = anchor_ = at + with.size();
+    // The cursor goes after what came in; where that made a pair with the
+    // text after it (a CR typed before an LF), after the pair.
+    std::size_t end = at + with.size();
+    if (valid_position(text_, end) != end) {
+        ++end;
+    }
+    cursor_ = anchor_ = end;
     typing_run_ = typing;
     edited_ = true;
     return change;

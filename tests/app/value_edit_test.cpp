@@ -53,6 +53,10 @@ TEST(ValueEdit, EditsKeepLineEndsWholeAndUndoOneLevel) {
              e.erase_to(0);
          },
          u"aef", 1, u"abcdef", 1},
+        {"a CR typed before an LF makes one line end, the cursor after it", u"x\ny", 1,
+         [](ValueEdit& e) { e.replace_selection(u"\r", true); }, u"x\r\ny", 3, u"x\ny", 1},
+        {"an erase that joins CR and LF leaves the cursor after them", u"a\rb\nc", 2,
+         [](ValueEdit& e) { e.erase_to(e.target_of(CursorStep::NextChar)); }, u"a\r\nc", 3, u"a\rb\nc", 2},
         {"a range between CR and LF is made whole", u"a\r\nb", 0, [](ValueEdit& e) { e.replace_range(2, 4, u"X"); },
          u"aX", 2, u"a\r\nb", 1},
     };

@@ -247,6 +247,15 @@ TEST_F(MainDialogTest, CapturesAPostedFormWithAutomaticRecognition) {
     EXPECT_TRUE(dialog->isEnabled());
     EXPECT_EQ(dialog->waiting_dialog(), nullptr);
     EXPECT_EQ(dialog->result_scroll().maximum(), 1);
+
+    // The window keeps what it shows, and shows it in another code with
+    // one call: the rows and the code button follow.
+    ASSERT_TRUE(dialog->shown_result().has_value());
+    dialog->show_result(*dialog->shown_result(), CodeChoice::EucJp);
+    EXPECT_EQ(dialog->shown_code(), CodeChoice::EucJp);
+    EXPECT_TRUE(button(IDC_EUC)->isChecked());
+    EXPECT_EQ(dialog->result_pane().value_rows().size(), 3u);
+    EXPECT_NE(row_texts()[0], "%E5%90%8D%E5%89%8D=山田 太郎");
 }
 
 TEST_F(MainDialogTest, WithoutAutomaticRecognitionTheChosenCodeStays) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // postori-capture: one capture from the network to a terminal or a script.
 // See app/core/console_capture.h and postori-capture(1).
 #include <cstdio>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Is a real browser's form POST held back by the capture's listen backlog of 1?
 
 Runs postori-capture on a free port and headless Chromium on a page served

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One whole capture over loopback: a capture listens on a port the OS picks, a
 // client thread connects and sends one form POST of 1 KB, 100 KB or 999,999
 // bytes (the whole receive buffer: the request ends exactly at its last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the two conversions to Shift_JIS (code page 932) next to
 // glibc iconv and ICU converting the same text, with the ratios printed at
 // the end; also of the two steps of the UTF-8 one on their own (UTF-8 to

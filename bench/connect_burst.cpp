@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a burst of simultaneous connections meets at the capture: a browser
 // opens up to six to one host at once, and the capture listens with a backlog
 // of 1. Each round makes BURST non-blocking connects to a running capture

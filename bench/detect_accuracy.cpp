@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How often detect_code names the right code for form values, as the capture
 // listener uses it: every value, written in UTF-8 in the input files, is
 // encoded to Shift_JIS (code page 932, glibc iconv "CP932"), EUC-JP (iconv
@@ -9,7 +10,8 @@
 // Two kinds of input file:
 //   *.tsv   one form a line (bench/data/form-values.tsv, written by
 //           tools/gen_form_values.py): the form's kind, then its values as
-//           field=value, TAB-separated;
+//           field=value, TAB-separated (a line of kind "value" holds one
+//           value on its own);
 //   others  one value a line (bench/data/accuracy-lines.txt); every N (5)
 //           values that follow one another make one form. '#' lines and
 //           empty lines are skipped.
@@ -19,10 +21,14 @@
 //     the right code, a wrong one, or is Unknown; 7-bit values are the same
 //     in every code and tell nothing: they are counted apart;
 //   - the values that hold half-width katakana, on their own;
-//   - in a file of forms, the same per field;
+//   - in a file of forms, the same per field, and per kind of value and
+//     length (KINDS: names, readings, addresses, organizations, everyday
+//     values, free text; every value with half-width katakana is a
+//     half-width value, whatever its field);
 //   - the forms of each kind, elected by the listener's vote (the most
 //     votes; ties go to EUC-JP, then UTF-8, then Shift_JIS), and what the
-//     wrong ones were elected as.
+//     wrong ones were elected as. A "form" of one value is that value: it
+//     is counted in the tables above only.
 // A value a code cannot hold is left out in that code (also from its form).
 // A measurement, not a test: it exits 0 once it has read its files.
 #include <algorithm>
@@ -66,6 +72,21 @@ constexpr std::array<Band, 4> BANDS = {{
     {"9-32", 32},
     {"33-128", 128},
     {">128", static_cast<std::size_t>(-1)},
+}};
+
+// The kinds of value the fields hold, and the fields of each.
+struct Kind {
+    const char* label;
+    std::array<std::string_view, 4> fields;  // empty: no more
+};
+constexpr std::string_view HALF_WIDTH = "half-width";
+constexpr std::array<Kind, 6> KINDS = {{
+    {"names", {"name", "family", "given"}},
+    {"readings", {"name-katakana", "name-hiragana", "address-katakana"}},
+    {"addresses", {"address", "postal", "station", "telephone"}},
+    {"organizations", {"organization"}},
+    {"everyday", {"word", "phrase", "subject"}},
+    {"free-text", {"free-text"}},
 }};
 
 struct Value {
@@ -146,6 +167,20 @@ bool has_halfwidth_katakana(std::string_view utf8) {
         }
     }
     return false;
+}
+
+// The kind of a value: "half-width" for every value with half-width
+// katakana, else the kind of its field; empty for a field of no kind.
+std::string_view kind_of(std::string_view field, std::string_view utf8) {
+    if (has_halfwidth_katakana(utf8)) {
+        return HALF_WIDTH;
+    }
+    for (const Kind& kind : KINDS) {
+        if (std::find(kind.fields.begin(), kind.fields.end(), field) != kind.fields.end() && !field.empty()) {
+            return kind.label;
+        }
+    }
+    return {};
 }
 
 std::size_t band_of(std::size_t bytes) {
@@ -342,12 +377,45 @@ void print_groups(const Judgement& all, const char* what, std::string (*group)(c
     std::printf("\n");
 }
 
+// Per kind of value (KINDS, then half-width values) and length band.
+void print_kinds(const Judgement& all) {
+    print_tally_header("kind, bytes");
+    std::vector<std::string_view> kinds;
+    for (const Kind& kind : KINDS) {
+        kinds.emplace_back(kind.label);
+    }
+    kinds.push_back(HALF_WIDTH);
+    for (std::size_t c = 0; c < CODES.size(); ++c) {
+        for (const std::string_view kind : kinds) {
+            std::array<Tally, BANDS.size()> bands{};
+            Tally total;
+            for (std::size_t v = 0; v < all.values.size(); ++v) {
+                const Judged& j = all.judged[c][v];
+                if (j.held && !j.seven_bit && kind_of(all.values[v]->field, all.values[v]->text) == kind) {
+                    bands[band_of(j.bytes)].add(j.sure, CODES[c].kind);
+                    total.add(j.sure, CODES[c].kind);
+                }
+            }
+            if (total.values == 0) {
+                continue;
+            }
+            for (std::size_t b = 0; b < BANDS.size(); ++b) {
+                if (bands[b].values > 0) {
+                    print_tally(CODES[c].label, std::string(kind) + " " + BANDS[b].label, bands[b]);
+                }
+            }
+            print_tally(CODES[c].label, std::string(kind) + " all", total);
+        }
+    }
+    std::printf("\n");
+}
+
 // The forms of each kind, in the order the kinds first appear, elected as
 // the listener elects; the wrong ones go to `wrong_forms`.
 void print_forms(const std::vector<Form>& forms, const Judgement& all, std::vector<std::string>& wrong_forms) {
     std::vector<std::string> kinds;
     for (const Form& form : forms) {
-        if (std::find(kinds.begin(), kinds.end(), form.kind) == kinds.end()) {
+        if (form.values.size() > 1 && std::find(kinds.begin(), kinds.end(), form.kind) == kinds.end()) {
             kinds.push_back(form.kind);
         }
     }
@@ -439,6 +507,7 @@ void report(const std::string& path, const std::vector<Form>& forms, bool show_w
     }
     if (any_field) {
         print_groups(all, "field", [](const Value& value) { return value.field; });
+        print_kinds(all);
     }
     std::vector<std::string> wrong_forms;
     print_forms(forms, all, wrong_forms);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calls per second of detect_code on form values of the lengths a capture
 // sees (8, 32 and 128 bytes) and on 8 KiB texts, in each of the three codes
 // the capture votes on.

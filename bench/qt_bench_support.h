@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window benchmarks share: quiet output, and a watch for paints.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's start up to its main window on the screen, and no further:
 // what run_application does before the dialog's modal loop (the Qt
 // application, the Japanese translation, the font's stand-ins, the icon, the

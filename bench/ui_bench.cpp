@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window layer's two waits the user sees:
 //
 // BM_ResultView: from the listener thread's end to the rows of 10, 100 and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record one capture run and its listener thread share: what the capture
 // is asked for, what it yields, and the cancel that may end it early.
 #pragma once

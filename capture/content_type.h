@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a Content-Type header value: the media type and the parameters a
 // form body needs ("boundary" for multipart/form-data, "charset").
 #pragma once

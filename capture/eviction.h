@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which connection a listener at its bound gives up for a new one. A request
 // is worth more the further it has come: a connection that has sent nothing
 // goes first, then one whose head is still incomplete, then one whose head is

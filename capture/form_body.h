@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Taking a urlencoded form body apart: the record of one captured field and
 // the byte-string routines that cut the body into pieces, undo the
 // percent-encoding of a value and count a byte in a string. Nothing here looks

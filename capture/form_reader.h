@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a captured POST's body by its Content-Type: urlencoded bodies as
 // they always were (form_body.h), multipart/form-data part by part as it
 // streams in, text/plain line by line, and any other body as one field

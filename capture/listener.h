@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The network side of one capture: a listener thread that accepts
 // connections on the job's port, receives their requests side by side,
 // drops every request that is not a "POST", and stores the first "POST"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Judging the bytes received on one connection: is the HTTP request head
 // complete yet, and if so, what are its method, its announced body length and
 // the offset of its body.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vote on the character code of a captured form: every value is
 // percent-decoded and detected, and the code that most values are surely
 // written in wins. Pure functions over the fields; no sockets, no threads.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sanitizers apply to the whole build tree, so that every library and test of
 # a sanitized tree is instrumented alike.
 if(POSTORI_SANITIZE)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Warning sets. Every target of ours gets the base set; the engine modules
 # (codec, capture), which work on raw bytes, also get the conversion warnings.
 add_library(postori_warnings INTERFACE)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte classes shared by the encoding detector and the converters: which
 // bytes may begin or continue a character in Shift_JIS, EUC-JP and UTF-8.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shape of every constant code table of the character-code engine: a
 // sparse three-level map from a 16-bit code to a 32-bit value, 0 meaning no
 // entry.

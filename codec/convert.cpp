@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversions to Shift_JIS, by their rules.
 //
 // Chunks. Every conversion works through its source one chunk at a time: the

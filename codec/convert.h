@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions of EUC-JP and UTF-8 text to Shift_JIS (code page 932), by way
 // of UTF-16 for UTF-8. Total: nothing is rejected, whatever cannot be
 // converted becomes '?', and private-use characters are dropped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversions of codec/convert.h by their character rules alone, with
 // the fast kernels (codec/fast/) switched off: the reference that the tests
 // and fuzz targets hold the fast paths to. Same arguments and results as the

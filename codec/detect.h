@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deciding in which character code a byte string is written: 7-bit ASCII,
 // Shift_JIS, JIS (ISO-2022-JP), EUC-JP, UTF-8, UTF-16 or UTF-32 of either
 // byte order.

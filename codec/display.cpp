@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shift_JIS (code page 932) to UTF-16 and UTF-8, for display only.
 //
 // Malformed input is decoded so that one bad byte never hides good text:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding Shift_JIS (code page 932) text for display: no Linux window takes
 // Shift_JIS bytes, so texts handed to the user interface are turned into
 // UTF-16 (for Qt) or UTF-8 (for terminals) here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JIS-to-Shift_JIS arithmetic on a raw EUC-JP pair, shared by the
 // conversion's character rules and its fast kernel.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a captured form through postori-capture's JSON writer. The
 // first byte picks the code (bits 0-1), whether it was voted (bit 2) and
 // how the rest becomes fields (bit 3): a body split as the listener splits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as the traffic of a capture, over real loopback connections: a
 // capture listens on a port the OS picks, the input is sent to it over one
 // to four connections in chunks, every connection is half-closed, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as postori-capture's command line, split at zero bytes into
 // arguments. Reading it must answer either what to do, with every setting in
 // its range, or one line that says what is wrong, without a control

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a Content-Type value, and as the header lines of a multipart
 // part: whatever they hold, the readers stay within them and give what their
 // contracts promise (a lower-case media type with a '/', names and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the converter fuzz targets share: the one-shot conversion of a text,
 // fast kernels and all, must equal its conversion by the character rules
 // alone (codec/convert_plain.h) and the same text fed to a streaming

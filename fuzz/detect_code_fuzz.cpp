@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes and any limit: detect_code must read nothing outside the text and
 // always answer with one of its kinds, `sure` being Unknown or the guess.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as EUC-JP text, converted at once, by the rules alone and in
 // pieces: at most a two-byte tail may stay pending, and no byte gives more
 // than one output byte.

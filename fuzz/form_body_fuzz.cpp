@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a form body: split it as the capture does, split it again into
 // a few slots, and percent-decode pieces into buffers of the capture's size
 // and of a tight size, each compared with the plain reference decoder.

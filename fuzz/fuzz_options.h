@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Options a fuzz target gives libFuzzer as its own defaults, from
 // LLVMFuzzerInitialize (which libFuzzer calls before it reads its command
 // line): a run started by hand, by the suite or by scripts/fuzz-long.sh then

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a multipart/form-data body, fed to the streaming reader in
 // pieces of any size: the first byte gives the boundary's length (taken
 // from the bytes after it), the second a seed for where the body is split.
-// Whatever the split, the reader must give the same fields and the same cut
+// Whatever the split (random pieces, and byte by byte for short bodies),
+// the reader must give the same fields and the same cut
 // as when fed the body whole, keep no more text than its budget, never keep
 // a file's contents, and never read outside what it was given.
 #include <cstddef>
@@ -17,6 +19,8 @@
 
 namespace {
 
+constexpr std::size_t BYTEWISE_LIMIT = 128;
+
 void check(bool condition) {
     if (!condition) {
         std::abort();
@@ -27,7 +31,7 @@ postori::FormBody read_in_pieces(std::string_view boundary, std::string_view bod
     postori::MultipartReader reader(boundary);
     std::minstd_rand random(seed);
     while (!body.empty()) {
-        const std::size_t piece = bytewise ? 1 : 1 + random() % 17;
+        const std::size_t piece = bytewise ? 1 : 1 + random() % 61;
         reader.feed(body.substr(0, piece));
         body.remove_prefix(std::min(piece, body.size()));
     }
@@ -52,9 +56,8 @@ bool same(const postori::FormBody& a, const postori::FormBody& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    // Long enough for several parts; split byte by byte, each input is read
-    // three times.
-    postori::fuzz::default_option(argc, argv, "-max_len=2048");
+    // Long enough for several parts with long names.
+    postori::fuzz::default_option(argc, argv, "-max_len=1024");
     return 0;
 }
 
@@ -75,7 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     whole_reader.feed(body);
     const postori::FormBody whole = whole_reader.finish("multipart/form-data");
     check(same(whole, read_in_pieces(boundary, body, seed, false)));
-    check(same(whole, read_in_pieces(boundary, body, seed, true)));
+    // Byte by byte too, where that stays cheap: a body of a few parts.
+    if (body.size() <= BYTEWISE_LIMIT) {
+        check(same(whole, read_in_pieces(boundary, body, seed, true)));
+    }
 
     std::size_t kept = 0;
     for (const postori::FormField& field : whole.fields) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as the start of a request: the parser must never read past the
 // terminating zero, must agree with the plain reference parser, and the
 // completeness check must stay defined for whatever numbers it produced.

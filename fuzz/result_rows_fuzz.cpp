@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a captured form: the first byte picks the code the values are
 // converted from (including none: no button checked), the rest is the body.
 // Every field becomes a row as a completed capture shows it; each row must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes through both display decoders: the UTF-8 result must be exactly
 // the UTF-8 form of the UTF-16 result, no result may hold a surrogate, one
 // byte gives at most one unit, and the bytes 00-3F (never part of a pair)

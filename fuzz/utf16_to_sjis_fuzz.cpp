@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as UTF-16 text (little-endian pairs; an odd last byte is left
 // out), converted at once, by the rules alone and in pieces: nothing stays
 // pending after a convert(), and no unit gives more than two bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as UTF-8 text, converted to UTF-16 at once, by the rules alone
 // and in pieces: at most a five-byte tail may stay pending and no byte gives
 // more than one unit. The direct conversion to Shift_JIS, fast and by the

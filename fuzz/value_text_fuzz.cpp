@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as the text of a value box (UTF-16 units, little-endian pairs):
 // its lines must cover the text one after another, one more than its
 // carriage returns, none holding a carriage return; and at every position the

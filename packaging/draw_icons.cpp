@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's icon for the desktops' icon theme at build time, with
 // the very code that draws the window's icon, so the two never differ:
 //   draw_icons DIR NAME SIZE...   writes DIR/<SIZE>x<SIZE>/apps/NAME.png

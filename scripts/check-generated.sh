@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the generators' own tests (tests/tools), then regenerates the generated
 # sources into scratch files and fails when a committed copy differs:
 #   codec/generated/sjis_tables.cpp    from the mapping file;
-#   codec/data/weights.tsv             from the corpus and the name and place
-#                                      lists (when they are at hand);
+#   codec/data/weights.tsv             from the corpus and the name, place and
+#                                      organization lists (when they are at
+#                                      hand);
 #   codec/generated/weight_tables.cpp  from the committed weights.tsv and the
 #                                      mapping file;
-#   bench/data/form-values.tsv         from the name and place lists (when they
-#                                      are at hand).
+#   bench/data/form-values.tsv         from the same lists and the corpus (when
+#                                      they are at hand).
 # The scratch files go next to SCRATCH_FILE (the code tables into it).
 # Exits 77 (skipped) when the mapping file or python3 is not at hand.
 set -euo pipefail
@@ -42,10 +44,11 @@ python3 "$root/tools/gen_sjis_tables.py" --mapping "$mapping" --output "$scratch
 compare codec/generated/sjis_tables.cpp "$scratch" "tools/gen_sjis_tables.py makes of $mapping"
 
 have_forms=false
-if [ -f "$forms/names.tsv" ] && [ -f "$forms/places.tsv" ]; then
+if [ -f "$forms/names.tsv" ] && [ -f "$forms/places.tsv" ] && [ -f "$forms/organizations.tsv" ] &&
+    compgen -G "$corpus/*.txt" >/dev/null; then
     have_forms=true
 fi
-if compgen -G "$corpus/*.txt" >/dev/null && $have_forms; then
+if $have_forms; then
     python3 "$root/tools/gen_weights.py" --list --corpus "$corpus" --forms "$forms" --mapping "$mapping" \
         --output "$scratch_dir/weights.regenerated.tsv"
     compare codec/data/weights.tsv "$scratch_dir/weights.regenerated.tsv" \
@@ -55,11 +58,12 @@ else
 fi
 
 if $have_forms; then
-    python3 "$root/tools/gen_form_values.py" --forms "$forms" --output "$scratch_dir/form-values.regenerated.tsv"
+    python3 "$root/tools/gen_form_values.py" --forms "$forms" --corpus "$corpus" \
+        --output "$scratch_dir/form-values.regenerated.tsv"
     compare bench/data/form-values.tsv "$scratch_dir/form-values.regenerated.tsv" \
-        "tools/gen_form_values.py makes of $forms"
+        "tools/gen_form_values.py makes of $forms and $corpus"
 else
-    echo "not checked: bench/data/form-values.tsv ($forms is missing)"
+    echo "not checked: bench/data/form-values.tsv ($corpus or $forms is missing)"
 fi
 
 python3 "$root/tools/gen_weights.py" --tables --weights "$root/codec/data/weights.tsv" --mapping "$mapping" \

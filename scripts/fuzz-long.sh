@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every fuzz target (or the ones named) for SECONDS each, one after the
 # other, on a scratch copy of its seed corpus, and prints a table of what each
 # run did: executions, executions per second, coverage (libFuzzer's final cov

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Postori needs and that are missing.
 #   install-deps.sh run    what building and starting the program needs
 #   install-deps.sh test   that, plus what the whole test suite needs
@@ -8,8 +9,8 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake ninja-build qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-ipafont-gothic)
-test_packages=(clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev libicu-dev clang-format python3 chromium
-    dpkg-dev file lintian desktop-file-utils appstream)
+test_packages=(clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev libicu-dev clang-format python3 chromium firefox-esr
+    dpkg-dev file lintian desktop-file-utils appstream reuse)
 
 case "${1:-}" in
 run) wanted=("${run_packages[@]}") ;;

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds every variant of the suite and runs all of
 # it as one CTest run: the unit tests optimised (with the benchmarks built and
 # smoke-run) and under AddressSanitizer + UndefinedBehaviorSanitizer, the

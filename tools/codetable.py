@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What the code table generators share: reading the code page 932 mapping
 file, the JIS arithmetic between Shift_JIS and EUC-JP codes, and laying out
 and writing tables in the three-level CodeTable shape of codec/code_table.h

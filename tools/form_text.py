@@ -1,18 +1,24 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The words people type into Japanese web forms, and the shapes they take.
 
-Reads the name and place lists of ../shared/data/forms (names.tsv,
-places.tsv: reading in hiragana, form as written, source list) and composes
-from them the values of forms: personal names as written and as read
-(furigana fields), postal codes, postal addresses, buildings and stations,
+Reads the name, place and organization lists of ../shared/data/forms
+(names.tsv, places.tsv, organizations.tsv: reading in hiragana, form as
+written, source list) and composes from them the values of forms: personal
+names as written and as read (furigana fields), postal codes, postal
+addresses, buildings and stations, names of companies, schools and offices,
 with the ASCII-only values (telephone, e-mail) that forms hold beside them.
+Cuts from the lines of the running text (../shared/data/corpus) the other
+values forms hold: short everyday values and longer free text
+(everyday_values).
 
-Used twice, with the rows split by one fixed rule (held_apart) so that what
-is measured was never counted:
+Used twice, with the rows and lines split by fixed rules (held_apart,
+line_held_apart) so that what is measured was never counted:
   tools/gen_weights.py --list      counts form text made from the rows that
-                                   are not held apart;
+                                   are not held apart, and the lines of the
+                                   running text that are not held apart;
   tools/gen_form_values.py         writes bench/data/form-values.tsv, the
-                                   forms bench/detect_accuracy judges, made
-                                   from the held-apart rows only.
+                                   values bench/detect_accuracy judges, made
+                                   from the held-apart rows and lines only.
 
 Every choice comes from a seeded splitmix64 generator written out here, so
 the output is the same on every Python 3 and every machine.
@@ -32,7 +38,8 @@ the frame around them is written here):
   postal code     3 + 4 digits: 〒 and ASCII digits (5 in 10), ASCII digits
                   alone (3 in 10, an ASCII-only value), full-width digits
                   with or without 〒;
-  address         prefecture (8 in 10), city or ward (7 in 10) or county
+  address         prefecture (8 in 10; all 47 on both sides of the split,
+                  see Vocabulary), city or ward (7 in 10) or county
                   and town, district, then the block number: 1-2-3 or
                   １－２－３ (now and then with the long-vowel mark ー typed
                   for the dash), 1丁目2番3号 in ASCII or full-width digits,
@@ -46,11 +53,30 @@ the frame around them is written here):
                   (half-width as often as name readings);
   station         a station name, with or without 駅;
   telephone       ASCII (7 in 10, an ASCII-only value) or full-width digits;
-  e-mail          ASCII letters and digits (an ASCII-only value).
+  e-mail          ASCII letters and digits (an ASCII-only value);
+  organization    a row of organizations.tsv as written (6 in 10: the
+                  legal form apart by U+3000 where the list has it), with
+                  those spaces dropped (3 in 10) or typed as an ASCII space
+                  (1 in 10).
 Forms: a pair is a name and an address; a form holds 3 to 8 values (see
 Composer.form).
+
+Everyday values and free text (everyday_values), from the held-apart lines
+of the running text, stripped of spaces at both ends; from each line, with
+the choices of a seeded Chooser:
+  word      a run of kanji (with 々, 〆, ヶ) or of katakana (with ー) of 1
+            to 12 characters: a label, a select option, a keyword;
+  phrase    a piece between punctuation or spaces (、。，．・「」『』（）
+            ！？：；, ASCII punctuation) of 2 to 12 characters with one that
+            is not ASCII: a select option, a short answer;
+  subject   the line up to its first 、。！？, without quotation marks at
+            its ends, cut at 12 characters: the subject line of a message;
+  free-text the line cut at FREE_TEXT_MAX characters, from 13 characters
+            on: the text of a message.
+Only values that code page 932 can hold are taken.
 """
 
+import glob
 import hashlib
 import os
 import re
@@ -58,6 +84,7 @@ import unicodedata
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_FORMS = os.path.join(os.path.dirname(HERE), "..", "shared", "data", "forms")
+DEFAULT_CORPUS = os.path.join(os.path.dirname(HERE), "..", "shared", "data", "corpus")
 
 # A row is held apart when the first byte of the SHA-256 of its written form
 # (UTF-8) is divisible by HELD_APART_DIVISOR: about one row in five. Keyed on
@@ -69,6 +96,19 @@ HELD_APART_DIVISOR = 5
 def held_apart(written):
     """True when the row of this written form is kept out of the weights."""
     return hashlib.sha256(written.encode("utf-8")).digest()[0] % HELD_APART_DIVISOR == 0
+
+
+# A line of the running text is held apart when the first two bytes of the
+# SHA-256 of the line (UTF-8, without its line end), read as a big-endian
+# number, are divisible by LINE_HELD_APART_DIVISOR: one line in fifty. Keyed
+# on the text, so a line that occurs twice falls on one side.
+LINE_HELD_APART_DIVISOR = 50
+
+
+def line_held_apart(line):
+    """True when this line of the running text is kept out of the weights."""
+    digest = hashlib.sha256(line.rstrip("\r\n").encode("utf-8")).digest()
+    return int.from_bytes(digest[:2], "big") % LINE_HELD_APART_DIVISOR == 0
 
 
 class Chooser:
@@ -124,19 +164,36 @@ def read_rows(path):
     return rows
 
 
+def read_organizations(path):
+    """[written] of organizations.tsv: every row (the list holds only names
+    that code page 932 can hold; Latin letters and digits are part of many)."""
+    rows = []
+    with open(path, encoding="utf-8") as f:
+        header = f.readline().rstrip("\n").split("\t")
+        if header[:2] != ["reading", "written"]:
+            raise ValueError("%s: unexpected header %r" % (path, header))
+        for line in f:
+            written = line.rstrip("\n").split("\t")[1]
+            if written:
+                rows.append(written)
+    return rows
+
+
 def load_vocabulary(forms_dir, held):
     """The Vocabulary of the held-apart rows (held) or of the others."""
     names = read_rows(os.path.join(forms_dir, "names.tsv"))
     places = read_rows(os.path.join(forms_dir, "places.tsv"))
-    return Vocabulary(names, places, lambda written: held_apart(written) == held)
+    organizations = read_organizations(os.path.join(forms_dir, "organizations.tsv"))
+    return Vocabulary(names, places, lambda written: held_apart(written) == held, organizations)
 
 
 class Vocabulary:
     """The rows of one side of the split, sorted into what forms use them for.
     `names`, `places`: all rows, (reading, written, source list); `side_of`:
-    whether the row of a written form belongs to this side."""
+    whether the row of a written form belongs to this side; `organizations`:
+    the written forms of organizations.tsv."""
 
-    def __init__(self, names, places, side_of):
+    def __init__(self, names, places, side_of, organizations=()):
         # Where a full name splits into family and given name is read off
         # the whole name list, both sides: it says where the space goes and
         # nothing about weights.
@@ -179,13 +236,18 @@ class Vocabulary:
                     break
         prefecture_names = {p for p, n in starts.items() if n >= 5}
 
-        self.prefectures, self.cities, self.counties, self.towns = [], [], [], []
+        # The prefectures are a closed set of 47 that every address form
+        # holds: both sides use all of them (held apart, the few that fall
+        # on the held-apart side would be the only ones measured, and never
+        # counted).
+        self.prefectures = [(w, r) for r, w, source in places if w in prefecture_names and source != "station"]
+        self.cities, self.counties, self.towns = [], [], []
         self.districts, self.stations = [], []
         for reading, written, source in side(places):
             if source == "station":
                 self.stations.append((written, reading))
             elif written in prefecture_names:
-                self.prefectures.append((written, reading))
+                continue
             elif any(written.startswith(p) and written != p for p in prefecture_names):
                 continue  # a prefecture and its city in one row: the parts are there apart
             elif written.endswith(("市", "区")) and reading.endswith(("し", "く")):
@@ -206,6 +268,7 @@ class Vocabulary:
                 raise ValueError("no %s on this side of the split" % name.replace("_", " "))
             # One order whatever the order of the file.
             setattr(self, name, sorted(set(items)))
+        self.organizations = sorted({w for w in organizations if side_of(w)})
 
 
 # --- scripts ---
@@ -376,6 +439,15 @@ class Composer:
         return "email-ascii", "%s%d@example.%s" % (user, self.ch.below(1000),
                                                    self.ch.pick(["jp", "com", "co.jp", "ne.jp"]))
 
+    def organization(self, written=None):
+        """A company, school or office name (the given one, or one picked)."""
+        ch = self.ch
+        written = written or ch.pick(self.vocab.organizations)
+        roll = ch.below(10)
+        if roll < 6:
+            return "organization", written
+        return "organization", written.replace("\u3000", "" if roll < 9 else " ")
+
     def pair(self, name, district=None):
         """A name and a postal address: the commonest form of all."""
         return [("name", self.name(name)), self.address(self.address_parts(district))]
@@ -427,3 +499,67 @@ class Composer:
         for written, reading in vocab.single_names:
             yield written
             yield self.reading_script()[1](reading)
+
+    def organizations(self):
+        """The organization text of the weight corpus: every organization
+        once, in the shapes of `organization`."""
+        for written in self.vocab.organizations:
+            yield self.organization(written)[1]
+
+
+# --- everyday values and free text, from the running text ---
+
+FREE_TEXT_MIN = 13
+FREE_TEXT_MAX = 120
+EVERYDAY_MAX = 12
+# A run of kanji or a run of katakana.
+WORD_RUN = re.compile("[\u3005\u3006\u30F6\u4E00-\u9FFF\uF900-\uFAFF]+|[\u30A1-\u30FA\u30FC]+")
+PHRASE_BREAK = re.compile("[\s\u3000、。，．・「」『』（）！？：；!-/:-@\[-`{-~]+")
+
+
+def cp932_holds(text):
+    try:
+        text.encode("cp932")
+    except UnicodeEncodeError:
+        return False
+    return True
+
+
+def line_values(line, ch):
+    """[(field, value)] cut from one line of the running text (see the module
+    text); the choices from the Chooser `ch`."""
+    line = line.strip(" \t\r\n\u3000")
+    if not line or line.isascii():
+        return []
+    values = []
+    words = [w for w in WORD_RUN.findall(line) if len(w) <= EVERYDAY_MAX]
+    if words:
+        values.append(("word", ch.pick(words)))
+    phrases = [p for p in PHRASE_BREAK.split(line) if 2 <= len(p) <= EVERYDAY_MAX and not p.isascii()]
+    if phrases:
+        values.append(("phrase", ch.pick(phrases)))
+    subject = re.split("[、。！？]", line, maxsplit=1)[0].strip(" \u3000「」『』")[:EVERYDAY_MAX]
+    if subject and not subject.isascii():
+        values.append(("subject", subject))
+    if len(line) >= FREE_TEXT_MIN:
+        values.append(("free-text", line[:FREE_TEXT_MAX]))
+    return [(field, value) for field, value in values if cp932_holds(value)]
+
+
+def corpus_lines(corpus_dir):
+    """Every line of the running text's *.txt files, in file-name order."""
+    for path in sorted(glob.glob(os.path.join(corpus_dir, "*.txt"))):
+        with open(path, encoding="utf-8") as f:
+            yield from f
+
+
+def everyday_values(corpus_dir, seed):
+    """{field: [values]} cut from the held-apart lines of the running text,
+    in the order of the lines."""
+    ch = Chooser(seed)
+    out = {"word": [], "phrase": [], "subject": [], "free-text": []}
+    for line in corpus_lines(corpus_dir):
+        if line_held_apart(line):
+            for field, value in line_values(line, ch):
+                out[field].append(value)
+    return out

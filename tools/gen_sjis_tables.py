@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Generates codec/generated/sjis_tables.cpp from the code page 932 mapping file.
 
 Usage: gen_sjis_tables.py [--mapping CP932.TXT] [--output FILE]

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Builds the encoding detector's character weight list and its code tables.
 
 Usage:
@@ -22,23 +23,31 @@ list and the mapping file alone:
 The list: 1691 characters of JIS X 0208 and JIS X 0201 katakana, each with a
 weight for how common it is in the text the detector is given: form values.
 
-The body of text. Two texts, read from ../shared/data, never copied into the
-project:
-  running text   every *.txt of ../shared/data/corpus (literature, manuals,
-                 encyclopaedia), once;
-  form text      composed by tools/form_text.py from the name and place
-                 lists of ../shared/data/forms, from the rows that
-                 form_text.held_apart does not hold apart (those are kept
-                 for bench/data/form-values.tsv): names as written, their
-                 readings in full-width katakana, hiragana and, in
+The body of text. Four texts, read from ../shared/data, never copied into
+the project; each is counted a number of times, as if it were written out
+that often (the list's header says how much of the body each makes):
+  running text   the lines of ../shared/data/corpus (literature, manuals,
+                 encyclopaedia) that form_text.line_held_apart does not
+                 hold apart, CORPUS_COPIES times;
+  form text      composed by tools/form_text.py from the name, place and
+                 organization lists of ../shared/data/forms, from the rows
+                 that form_text.held_apart does not hold apart (those are
+                 kept for bench/data/form-values.tsv): names as written,
+                 their readings in full-width katakana, hiragana and, in
                  FORM_HALFWIDTH_PERCENT furigana fields of a hundred,
                  half-width katakana; postal codes with and without 〒,
                  addresses with block numbers in ASCII, full-width and
                  kanji digits, buildings, stations, telephone numbers in
-                 full-width digits; counted FORM_COPIES times, as if it
-                 were written out that often, so that it makes about three
-                 quarters of the body's characters (the list's header says
-                 how much exactly).
+                 full-width digits; every organization once; FORM_COPIES
+                 times;
+  name text      every personal name of that side as written (the name
+                 field, the commonest Japanese value of all), NAME_COPIES
+                 times;
+  everyday text  the words, phrases and subjects form_text.line_values
+                 cuts from the running text's lines that are not held
+                 apart (select options, labels, subjects: the short values
+                 forms hold besides names and places), EVERYDAY_COPIES
+                 times.
 Counting. Every character is taken to its Shift_JIS code the way the
 converters do (tools/gen_sjis_tables.py: JIS X 0208 first, then NEC row 13,
 look-alikes such as U+301C and U+2212 folded onto the code of U+FF5E and
@@ -70,10 +79,10 @@ Counts and fill rules. A free row weighs by its count c in the body:
   hiragana and katakana: c = its count; a kana the body holds fewer than
       THIN times (the small ぃぅぇぉ, ゛゜, ヾ ...) adds KANA_CROSS_SHARE of
       the same sound in the other kana script;
-  full-width ASCII: the form text brings digits and the dash; letters
-      come from company names and the like, which neither text holds:
-      they are ASCII typed in full-width mode, so c = its count +
-      FULLWIDTH_SHARE x the running text's count of the ASCII character;
+  full-width ASCII: the form text brings digits and the dash and, in a
+      few organization names, letters; letters are ASCII typed in
+      full-width mode, so c = its count + FULLWIDTH_SHARE x the running
+      text's count of the ASCII character (times CORPUS_COPIES);
   box drawing (a handful in the corpus): a frame is drawn in light or
       heavy strokes alike, so the two strokes of one shape share their
       counts (─ and ━, ┌ and ┏, ...); mixed-stroke joints count their own.
@@ -87,53 +96,74 @@ Rounding: every free weight is rounded down, then the rows with the
 largest fractions (ties: lower code point) get one more each until the
 total is exact.
 
-Why the mix is what it is. Measured with bench/detect_accuracy on
-bench/data/form-values.tsv (held-apart rows: 2000 name + address pairs,
-2500 forms of 3 to 8 values, 13,316 values that are not 7-bit) and on the
-hand-written bench/data/accuracy-lines.txt (1287 values). Columns: sure
-and wrong, per cent of the values, Shift_JIS / EUC-JP / UTF-8; UTF-8 pairs
-and forms elected wrong (from 4 copies on, Shift_JIS and EUC-JP lose at
-most one of either); values with half-width katakana read wrong (of 242);
-hand-written values read wrong, per cent:
-  FORM_COPIES,           values wrong %     pairs forms  half-width   lines wrong %
-  half-width per 100     S     E     U      U     U      S   E   U    S    E    U
-  0           7          0.59  7.70 10.60   138    68    28 121  80   1.48 7.85 9.87
-  4  (51 %)   7          0.17  1.38  2.62    36    16     7  51  18   0.78 5.75 4.66
-  6  (61 %)   7          0.15  1.39  2.28    32    14     7  52  12   0.78 6.45 4.66
-  9  (70 %)   7          0.14  1.40  2.02    24    12     7  49  11   0.70 6.60 5.52
-  12 (75 %)   7          0.13  1.43  1.84    18     9     6  49  11   0.54 7.38 6.06
-  16 (80 %)   7          0.11  1.48  1.66    13     7     6  50   9   0.54 8.00 6.06
-  12          5          0.15  1.25  1.75    18     8     9  59  10   0.78 6.45 5.36
-  12          6          0.14  1.35  1.81    18     8     7  54  12   0.62 6.68 5.91
-  12          8          0.11  1.73  1.92    17    10     4  47  12   0.47 8.24 6.68
-  12          10         0.11  2.07  2.01    17    10     2  39  12   0.31 8.16 6.76
-  the list before form text (running text alone, half-width letters
-  filled with 0.015 of the full-width sounds):
-                         0.49  9.85 11.36   143    65     9  80  65   0.70 7.46 10.26
-A larger set made the same way with another seed (tools/gen_form_values.py
---seed 12345 --pair-count 6000 --form-count 8000) agrees: at 12 copies and
-7 in 100, 0.14 / 1.35 / 2.08 % wrong, UTF-8 pairs 80 of 6000 and forms 23
-of 8000 wrong; at 9 copies 99 pairs wrong (98.35 % right), at 8 in 100
-EUC-JP 1.64 %.
-More form text lifts the name and place kanji against the kana that UTF-8
-read out of step lands on, so UTF-8 values and pairs gain all the way; the
-hand-written lines (inquiries, company names: running text) lose as the
-copies grow, and EUC-JP values slowly, because the half-width letters grow
-with the form text. 12 copies is where UTF-8 pairs are safely above 98 % on the
-larger set while no hand-written figure is worse than with the list
-before. The half-width readings are the dial between EUC-JP kanji (two
-bytes a Shift_JIS reading takes for one or two half-width letters; EUC-JP
-half-width letters 8E xx in turn are Shift_JIS kanji 8E40-8EFC) and
-Shift_JIS half-width values (whose byte pairs are EUC-JP kanji: ﾏﾂ is 和,
-ｱﾘ is 駅, both heavy in addresses): from 8 in 100 EUC-JP passes 1.5 %,
-below 7 more hand-written half-width values in Shift_JIS go wrong than
-with the list before (5 to 7 instead of 4, of 194). The old half-width fill
-rule (a share of the full-width sounds) is gone: the letters are counted
-now, and a fill on top (0.002 or 0.005 of the sounds, at 9 and 12 copies)
-cost EUC-JP 0.03 to 0.20 points and the hand-written lines up to 0.7.
-FULLWIDTH_SHARE 0.1 or 1 instead of 0.3 moves no figure on the form
-values by more than 0.08 points (1 helps the hand-written lines by about 1
-point and costs UTF-8 forms 2); it stays at 0.3.
+Why the mix is what it is: the objective. Measured with bench/detect_accuracy
+on bench/data/form-values.tsv (values never counted: 2000 name + address
+pairs, 2500 forms of 3 to 8 values, 5151 organizations, 6000 everyday
+values, 1500 free texts). For every code c and kind k (names, readings,
+addresses, organizations, everyday values, free text, half-width values)
+r(c, k) is the share of the kind's values that `sure` names in a wrong
+code, measured against the kind's target t(c, k) (Shift_JIS / EUC-JP /
+UTF-8): names and readings 0.3 / 2.5 / 3 %, addresses 0.3 / 1 / 1 %,
+organizations, everyday values and free text 0.3 / 2 / 2.5 %, half-width
+values what the list before form text was counted gives (3.31 / 33.06 /
+26.45 %). Per code, the largest of r / t over the kinds is that code's
+worst kind; the mix makes the three as small as it can:
+  J = sum over the codes of max over the kinds of r(c, k) / t(c, k)
+subject to
+  - name + address pairs elected right at least 99 % in every code;
+  - 値 (U+5024) heavier than ､ (3752, fixed), so that a kanji whose last
+    UTF-8 byte Shift_JIS reads as a half-width letter is read as UTF-8;
+  - forms of 3 to 8 values elected right 99.9 % in every code: out of
+    reach together with the rule before (below), so held to no worse than
+    the list before (9 of 2500 wrong in UTF-8).
+The grid (FORM_COPIES, FORM_HALFWIDTH_PERCENT, NAME_COPIES,
+EVERYDAY_COPIES; the running text once): per code the worst kind's r / t,
+J, the most pairs and forms elected wrong in any code, the weight of 値:
+  forms hw names day   Shift_JIS EUC-JP    UTF-8      J     pairs forms 値
+  list before form text   3.80 nam  12.79 adr  10.88 adr  27.46  157   68
+  the list before this    3.50 day   5.55 day   2.60 day  11.65   18    9  1146
+   0   7    0   0         3.46 nam  12.11 adr  10.42 adr  25.99  152   74  6297
+   1   7    0   0         2.00 day   1.27 day   2.13 nam   5.40   50   21  4380
+   2   7    0   0         2.61 day   1.96 day   1.85 nam   6.42   41   18  3419
+   4   7    0   0         2.72 day   2.79 day   1.89 day   7.40   34   13  2423
+  12   7    0   0         3.67 day   5.33 day   2.51 day  11.51   16    9  1145
+   1   5    0   0         2.00 day   1.29 hw    2.10 nam   5.39   51   21  4381
+  12   3    0   0         3.67 day   2.68 day   2.05 day   8.40   16    8  1146
+   2   7   48   0         3.39 day   1.62 day   1.76 rea   6.77    6    5  2196
+   2   7   96   0         3.89 day   1.60 day   1.89 rea   7.38    1    2  1637
+   2   6   72   0         3.61 day   1.52 day   1.83 rea   6.96    6    2  1874
+   2   8   72   2         3.44 day   1.28 hw    1.59 rea   6.31    7    8  3541
+   2   8   48   8         3.50 hw    1.40 hw    1.32 nam   6.22   35   18  6515
+   3   8   72   5         2.78 day   1.30 hw    1.27 day   5.35   17   11  4719
+   3  10   96   7         2.78 day   1.26 hw    1.29 day   5.33   18   11  5023
+   3  10  128   6         3.22 day   1.28 hw    1.42 rea   5.91    6    8  4295
+   3  10  128   7         2.94 day   1.28 hw    1.34 rea   5.56    9    8  4607  <- chosen
+   3  10  128   8         2.88 hw    1.29 hw    1.28 day   5.44   12   10  4885
+   3  12  128   7         2.94 day   1.27 day   1.35 day   5.57    9    8  4608
+   3  10  160   7         3.33 day   1.29 hw    1.46 rea   6.08    7    8  4256
+   4  10  128   7         3.00 day   1.38 day   1.39 day   5.77    8    8  4381
+   2  10  128   7         3.75 hw    1.39 hw    1.39 rea   6.52   10   12  4862
+   3  10  128   0         4.22 day   2.39 day   2.20 day   8.81    1    2  1286
+   3  10    0   7         2.22 day   1.30 day   2.27 nam   5.79   56   22  6991
+(about 600 mixes in all, on committed data made the same way; organizations
+counted 0 to 2 times as often as the rest of the form text moved only the
+organizations and the half-width values, so they go with it).
+What the dials do. Form text lifts name and place kanji over the kana
+that a UTF-8 name read out of step as EUC-JP lands on (か from 夫 E5 A4
+AB): UTF-8 names, pairs and forms gain with it, but it pushes everyday
+kanji out of the 1274 and makes them lighter, and its half-width readings
+make the letters that EUC-JP kanji are read as by Shift_JIS heavier: the
+everyday values in EUC-JP and UTF-8 lose fast (12 copies alone: J 11.5).
+Name text lifts the name kanji alone, without readings or half-width
+letters: pairs and forms reach 99 % and more with little form text (96
+copies: 1 pair and 2 forms wrong), but it makes every other kanji lighter,
+値 among them. Everyday text gives the kanji of everyday words their weight
+back (値 above ､ from about 4 copies) and brings the everyday values down
+in every code, and costs pairs and forms. Half-width readings in the form
+text trade Shift_JIS half-width values against EUC-JP everyday values and
+names. With 値 above ､ no mix reaches forms at 99.9 % (at best 7 of 2500
+UTF-8 forms wrong); the chosen mix is the lowest J with pairs at 99 % and
+forms no worse than before.
 Box drawing stays low for the same reason as the half-width letters:
 UTF-8 kanji of U+5100-U+713F read out of step as Shift_JIS land on the
 box-drawing codes 849F-84BE (感 on ─, 優 on ━).
@@ -214,9 +244,13 @@ DEFAULT_CEILING = RANK20_WEIGHT - 1
 THIN = 100
 KANA_CROSS_SHARE = 0.05
 FULLWIDTH_SHARE = 0.3
-FORM_COPIES = 12
-FORM_HALFWIDTH_PERCENT = 7
+CORPUS_COPIES = 1
+FORM_COPIES = 3
+FORM_HALFWIDTH_PERCENT = 10
+NAME_COPIES = 128
+EVERYDAY_COPIES = 7
 FORM_SEED = 0xF0C0
+EVERYDAY_SEED = 0xDA7
 
 
 def _range(first, last, but=""):
@@ -328,7 +362,8 @@ def count_chars(raw, codes):
 
 
 def count_corpus(corpus_dir, codes):
-    """count_chars of the running text, and the names of its files."""
+    """count_chars of the running text's lines that are not held apart
+    (form_text.line_held_apart), and the names of its files."""
     files = sorted(glob.glob(os.path.join(corpus_dir, "*.txt")))
     if not files:
         raise SystemExit("no *.txt in %s" % corpus_dir)
@@ -336,37 +371,68 @@ def count_corpus(corpus_dir, codes):
     for path in files:
         with open(path, encoding="utf-8") as f:
             for line in f:
-                raw.update(line)
+                if not form_text.line_held_apart(line):
+                    raw.update(line)
     return count_chars(raw, codes), [os.path.basename(p) for p in files]
 
 
-def count_forms(forms_dir, codes, halfwidth_percent=None):
-    """count_chars of the form text made from the rows not held apart."""
+def count_forms(vocab, codes, halfwidth_percent=None):
+    """count_chars of the form text made from `vocab`, the rows not held
+    apart: the names and places in forms, then every organization once."""
     if halfwidth_percent is None:
         halfwidth_percent = FORM_HALFWIDTH_PERCENT
-    vocab = form_text.load_vocabulary(forms_dir, held=False)
     raw = collections.Counter()
     for value in form_text.Composer(vocab, FORM_SEED, halfwidth_percent).body():
+        raw.update(value)
+    for value in form_text.Composer(vocab, FORM_SEED, halfwidth_percent).organizations():
         raw.update(value)
     return count_chars(raw, codes)
 
 
-class Body:
-    """The body of text the weights count: the running text once and the
-    form text `copies` times."""
+def count_names(vocab, codes):
+    """count_chars of the name text: every personal name of `vocab`, the rows
+    not held apart, as written, once (full names without a space)."""
+    raw = collections.Counter()
+    for family, _, given, _ in vocab.full_names:
+        raw.update(family + given)
+    for written, _ in vocab.single_names:
+        raw.update(written)
+    return count_chars(raw, codes)
 
-    def __init__(self, corpus, forms, copies):
-        self.corpus, self.ascii_counts, corpus_chars = corpus
-        self.forms, _, form_chars = forms
-        self.copies = copies
-        self.form_share = copies * form_chars / (corpus_chars + copies * form_chars)
-        self.counts = collections.Counter(self.corpus)
-        for u, n in self.forms.items():
-            self.counts[u] += copies * n
+
+def count_everyday(corpus_dir, codes):
+    """count_chars of the everyday text: the words, phrases and subjects that
+    form_text.line_values cuts from every line of the running text that is
+    not held apart (the measured ones come from the held-apart lines)."""
+    ch = form_text.Chooser(EVERYDAY_SEED)
+    raw = collections.Counter()
+    for line in form_text.corpus_lines(corpus_dir):
+        if not form_text.line_held_apart(line):
+            for field, value in form_text.line_values(line, ch):
+                if field != "free-text":
+                    raw.update(value)
+    return count_chars(raw, codes)
+
+
+class Body:
+    """The body of text the weights count: each part (name, count_chars of
+    its text, copies) written out `copies` times. The first part is the
+    running text, whose ASCII counts the full-width fill rule reads."""
+
+    def __init__(self, parts):
+        self.parts = parts
+        _, (_, ascii_counts, _), first_copies = parts[0]
+        self.ascii_counts = {c: first_copies * n for c, n in ascii_counts.items()}
+        chars = {name: copies * counted[2] for name, counted, copies in parts}
+        self.share = {name: n / sum(chars.values()) for name, n in chars.items()}
+        self.counts = collections.Counter()
+        for _, (counts, _, _), copies in parts:
+            for u, n in counts.items():
+                self.counts[u] += copies * n
 
     def describe(self, u):
         """How the body count of a character is made."""
-        return "corpus %d + forms %d" % (self.corpus.get(u, 0), self.copies * self.forms.get(u, 0))
+        return " + ".join("%s %d" % (name, copies * counted[0].get(u, 0)) for name, counted, copies in self.parts)
 
 
 def other_script(u):
@@ -515,12 +581,14 @@ def check_list(weights, members):
 def format_list(rows, corpus_files, body, codes):
     out = [
         "# Character weights of the encoding detector. Generated by tools/gen_weights.py --list",
-        "# from the character counts of the Japanese corpus (%s)" % ", ".join(corpus_files),
-        "# and of form text made from the name and place lists (the rows not held apart), counted",
-        "# %d times (%.1f%% of the characters), and the code page 932 mapping file; the rules are"
-        % (body.copies, 100 * body.form_share),
-        "# in the generator. Do not edit: change the generator and run it again, then run it",
-        "# with --tables.",
+        "# from the character counts of a body of text and the code page 932 mapping file. The",
+        "# body, from the lines and rows not held apart: the Japanese corpus (%s)," % ", ".join(corpus_files),
+        "# form text made from the name, place and organization lists, name text and everyday",
+        "# text cut from the corpus lines; " + ", ".join(
+            "%s %d times (%.1f%% of the characters)" % (name, copies, 100 * body.share[name])
+            for name, _, copies in body.parts) + ".",
+        "# The rules are in the generator. Do not edit: change the generator and run it again,",
+        "# then run it with --tables.",
         "# %d characters, total weight %d, heaviest first (ties: lower code point)." % (len(rows), TOTAL),
         "# Columns: code point (as CP932.TXT gives it for the Shift_JIS code), character,",
         "# weight, Shift_JIS code, class, count in the body, what the weight was made from.",
@@ -590,7 +658,10 @@ def main():
     codes = Codes(args.mapping)
     if args.list:
         corpus, files = count_corpus(args.corpus, codes)
-        body = Body(corpus, count_forms(args.forms, codes), FORM_COPIES)
+        vocab = form_text.load_vocabulary(args.forms, held=False)
+        body = Body([("corpus", corpus, CORPUS_COPIES), ("forms", count_forms(vocab, codes), FORM_COPIES),
+                     ("names", count_names(vocab, codes), NAME_COPIES),
+                     ("everyday", count_everyday(args.corpus, codes), EVERYDAY_COPIES)])
         rows = build_list(body, codes)
         write_text(args.output or DEFAULT_LIST, format_list(rows, files, body, codes))
         return 0

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the README's pictures: the main window after one capture of a
 # Japanese contact form, taken on a virtual X server (Xvfb), so it runs on a
 # machine without a screen and gives the same picture every time.
 #
-#   tools/screenshot.sh [--scale S] [--xft-dpi] [--window-manager] [--output FILE]
+#   tools/screenshot.sh [--scale S] [--xft-dpi] [--window-manager] [--form KIND] [--output FILE]
 #
 #   --scale S         the screen's scale: 1 (the default), 1.25, 1.5, 2...
 #                     Given to Qt as QT_SCALE_FACTOR, as a user sets it.
@@ -11,6 +12,9 @@
 #                     instead, as desktops set it for a scaled screen.
 #   --window-manager  run a window manager (openbox) on the virtual screen,
 #                     so the windows get frames and are placed by it.
+#   --form KIND       the body posted: urlencoded (the default), multipart
+#                     (the same form with a file attached), text-plain, or
+#                     json (a script's application/json body).
 #   --output FILE     where the picture goes; by default
 #                     docs/postori-main-window.png at scale 1 and
 #                     docs/postori-main-window-<percent>.png otherwise.
@@ -32,16 +36,19 @@ die() {
 scale=1
 use_xft_dpi=false
 use_window_manager=false
+form=urlencoded
 output=
 while [ $# -gt 0 ]; do
     case $1 in
     --scale) [ $# -ge 2 ] || die "--scale needs a value"; scale=$2; shift 2 ;;
     --xft-dpi) use_xft_dpi=true; shift ;;
     --window-manager) use_window_manager=true; shift ;;
+    --form) [ $# -ge 2 ] || die "--form needs a kind"; form=$2; shift 2 ;;
     --output) [ $# -ge 2 ] || die "--output needs a file"; output=$2; shift 2 ;;
     *) die "unknown argument '$1' (see the head of this script)" ;;
     esac
 done
+case $form in urlencoded | multipart | text-plain | json) ;; *) die "--form takes urlencoded, multipart, text-plain or json, not '$form'" ;; esac
 [[ $scale =~ ^[0-9]+(\.[0-9]+)?$ ]] || die "--scale takes a number such as 1.5, not '$scale'"
 percent=$(awk -v s="$scale" 'BEGIN { printf "%d", s * 100 + 0.5 }')
 [ "$percent" -ge 50 ] && [ "$percent" -le 400 ] || die "--scale must lie between 0.5 and 4"
@@ -253,17 +260,46 @@ fields=(
     message $'先日注文した商品の配送について質問があります。\r\nお届け予定日を教えていただけますか。\r\nよろしくお願いいたします。'
     agree on
 )
-body=
-for ((i = 0; i < ${#fields[@]}; i += 2)); do
-    body+=${body:+&}$(form_encode "${fields[i]}")=$(form_encode "${fields[i + 1]}")
-done
+post=()
+case $form in
+urlencoded)
+    body=
+    for ((i = 0; i < ${#fields[@]}; i += 2)); do
+        body+=${body:+&}$(form_encode "${fields[i]}")=$(form_encode "${fields[i + 1]}")
+    done
+    post=(--data "$body")
+    ;;
+multipart)
+    # As a form with a file input sends it; curl writes the parts as browsers do.
+    printf '%%PDF-1.4 estimate\n' >"$work/estimate.pdf"
+    for ((i = 0; i < ${#fields[@]}; i += 2)); do
+        post+=(--form-string "${fields[i]}=${fields[i + 1]}")
+    done
+    post+=(--form "attach=@$work/estimate.pdf;filename=見積書.pdf;type=application/pdf")
+    # A file input left empty: no filename, no contents (a file of known
+    # size, so that curl sends a Content-Length as browsers do).
+    : >"$work/empty"
+    post+=(--form "photo=@$work/empty;filename=;type=application/octet-stream")
+    ;;
+text-plain)
+    body=
+    for ((i = 0; i < ${#fields[@]}; i += 2)); do
+        body+="${fields[i]}=${fields[i + 1]}"$'\r\n'
+    done
+    post=(-H 'Content-Type: text/plain' --data-binary "$body")
+    ;;
+json)
+    post=(-H 'Content-Type: application/json'
+        --data-binary '{"name": "山田 太郎", "email": "taro@example.jp", "items": [{"sku": "A-1", "qty": 2}]}')
+    ;;
+esac
 
 # postori sends the browser no answer. It closes the connection (curl: 52,
 # empty reply, or 56); were it to keep it open, curl would wait for ever, so
 # it gives up after 3 seconds (28). Those are the expected ends; anything
 # else, a refused connection above all, is a failure.
 curl_status=0
-curl --silent --show-error --max-time 3 --data "$body" "http://127.0.0.1:$PORT/" >/dev/null 2>"$work/curl.log" ||
+curl --silent --show-error --max-time 3 "${post[@]}" "http://127.0.0.1:$PORT/" >/dev/null 2>"$work/curl.log" ||
     curl_status=$?
 case $curl_status in
 0 | 28 | 52 | 56) ;;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture as postori-capture --json prints it, for scripts: one JSON
 // object on one line, always valid JSON in valid UTF-8 whatever bytes came.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/capture_options.h"
 
 #include <charconv>
@@ -153,7 +154,12 @@ std::string usage_text() {
     return "Usage: postori-capture [OPTION]...\n"
            "Waits for one HTML form posted to this machine, reads its values as the\n"
            "Postori window does (percent-decoded, converted to Shift_JIS by their code)\n"
-           "and prints each field. Requests that are not a POST are ignored.\n"
+           "and prints each field. Every form a browser sends is read: urlencoded,\n"
+           "multipart/form-data (a file is shown as its name, type and size; its\n"
+           "contents are never kept, however large) and text/plain; any other body is\n"
+           "one field named by its media type. A form's _charset_ field decides the\n"
+           "code unless --code does. Requests that are not a POST are ignored, each\n"
+           "said once in a line on standard error.\n"
            "\n"
            "  --port N           the TCP port to listen on (default 9250; 0: any free port)\n"
            "  --bind ADDRESS     the numeric IPv4 or IPv6 address to listen on (default:\n"
@@ -174,7 +180,12 @@ std::string usage_text() {
 }
 
 std::string version_text() {
-    return "postori-capture (Postori) " + std::string(program_version()) + "\n";
+    return "postori-capture (Postori) " + std::string(program_version()) +
+           "\n"
+           "Copyright (C) 2026 Postori 開発チーム\n"
+           "License GPL-3.0-or-later: GNU GPL version 3 or later <https://www.gnu.org/licenses/gpl.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
 }
 
 }  // namespace postori

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of postori-capture, the capture tool for terminals and
 // scripts: its options, its exit statuses, and the texts of --help and
 // --version.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The capture run: what the start button does, from reading the settings to
 // showing the captured form. It runs on its host's thread and keeps the host
 // alive while the listener thread waits for a form. Everything it needs of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program shows of a captured field: its value percent-decoded and
 // converted to Shift_JIS by the character code of the capture.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // postori-capture: one capture from the network to a terminal or a script,
 // run by the window's own capture run with the console as its host (the same
 // wait in slices of WAIT_SLICE_MS, the same cancel with CANCEL_WAIT_MS).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog units: template coordinates that scale with the dialog's font. A
 // horizontal unit is a quarter of the font's average character width, a
 // vertical unit an eighth of its height, both converted the way the window

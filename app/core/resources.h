@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's resources: dialog templates, the string table and the ids of
 // dialogs, controls, commands and the icon, in the window system's manner.
 // Every text is written in UTF-8, as the user reads it; the window layer

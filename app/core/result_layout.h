@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arithmetic of the result view: where each row's two boxes go, how many
 // lines a value gets, and how the scroll bar moves the rows. Pixels in the
 // result pane's client area throughout.

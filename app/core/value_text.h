@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of a value box: where its lines end, how the cursor steps through
 // it, and the arithmetic of showing it in a box of whole lines that scrolls
 // sideways to its cursor.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's windows: the main dialog with its settings, window menu and
 // exit question; the version box; the waiting dialog of a capture.
 #pragma once

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/platform.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -9,6 +11,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QTranslator>
+#include <algorithm>
 #include <vector>
 
 #include "app/core/dialog_units.h"
@@ -114,12 +117,44 @@ bool install_translations(QApplication& app) {
     return QApplication::installTranslator(translator);
 }
 
+namespace {
+
+// Surrounds what is drawn on `image` with a light rim `width` pixels wide:
+// every transparent pixel near an opaque one becomes light, so that the
+// dark outline stays readable on a dark panel.
+void add_light_rim(QImage& image, int width) {
+    const QImage drawn = image.copy();
+    const QRgb rim = qRgb(0xF2, 0xF2, 0xF2);
+    const auto opaque = [&drawn](int x, int y) {
+        return x >= 0 && y >= 0 && x < drawn.width() && y < drawn.height() && qAlpha(drawn.pixel(x, y)) >= 0x80;
+    };
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            if (qAlpha(drawn.pixel(x, y)) >= 0x80) {
+                continue;
+            }
+            bool near = false;
+            for (int dy = -width; dy <= width && !near; ++dy) {
+                for (int dx = -width; dx <= width && !near; ++dx) {
+                    near = opaque(x + dx, y + dy);
+                }
+            }
+            if (near) {
+                image.setPixel(x, y, rim);
+            }
+        }
+    }
+}
+
+}  // namespace
+
 // A sheet of paper with a folded corner and lines of a form, and a red arrow
-// taking its contents down into the tray below.
+// taking its contents down into the tray below; a dark outline for light
+// panels, and a light rim around everything for dark ones.
 QPixmap draw_main_icon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, size > 16);
     const qreal unit = size / 32.0;
     painter.scale(unit, unit);
@@ -167,7 +202,10 @@ QPixmap draw_main_icon(int size) {
     painter.setBrush(QColor(0xCC, 0x00, 0x00));
     painter.setPen(QPen(Qt::white, 1.0));
     painter.drawPath(arrow);
-    return pixmap;
+    painter.end();
+
+    add_light_rim(image, std::max(1, size / 32));
+    return QPixmap::fromImage(image);
 }
 
 QIcon main_icon() {

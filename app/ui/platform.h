@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window layer's services over Qt: texts, the dialog font, message
 // boxes, the icon, and the translations of Qt's own texts.
 #pragma once

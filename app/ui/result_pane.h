@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result view: the framed white area of the main window holding one row
 // of two edit boxes per captured field (name left, value right), and the
 // scroll bar beside it that moves the rows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialogs built from the program's templates: one builder turns a template's
 // controls into Qt widgets laid out in dialog units of the template's font,
 // and the dialog gives them back by id, exchanges data with them, and routes

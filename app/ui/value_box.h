@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A value box: the right-hand box of a result row. An editable multi-line
 // edit box with a vertical scroll bar (Qt's own, a child of the box) and no
 // word wrap; the editing is ValueEdit's, and the box draws only the lines in

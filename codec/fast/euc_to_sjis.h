@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast kernel of EUC-JP to Shift_JIS: eight bytes at a time, runs of
 // ASCII copied and runs of pairs that go by the JIS arithmetic alone
 // converted by table. Everything else (half-width katakana after 8E, the

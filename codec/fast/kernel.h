@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the fast kernels of the conversions promise the loops that call them
 // (codec/convert.cpp).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast kernel of UTF-16 to Shift_JIS: every unit with a code, read from
 // sjis_bytes_of_unit (the code table flattened to one indexing, ASCII
 // included, each value the bytes ready to store). A unit without a code

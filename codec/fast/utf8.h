@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast kernels of UTF-8 to UTF-16, and of UTF-8 straight on to Shift_JIS:
 // runs of ASCII, and runs of three-byte sequences (kana, kanji and the
 // full-width forms) told by their first bytes alone, whose following bytes are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Eight bytes at a time as one 64-bit number, the first byte lowest whatever
 // the machine's byte order, for the portable fast kernels.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/capture_options.h"
 
 #include <gtest/gtest.h>
@@ -85,11 +86,15 @@ TEST(CaptureOptions, WrongCommandLinesSayWhatIsWrong) {
     }
 }
 
-// The version the tool prints is the one the version box shows.
-TEST(CaptureOptions, VersionAgreesWithTheVersionBox) {
+// The version the tool prints is the one the version box shows; the lines
+// after it state the licence.
+TEST(CaptureOptions, VersionAgreesWithTheVersionBoxAndStatesTheLicence) {
     const DialogTemplate& box = dialog_template(IDD_VERSION);
     EXPECT_EQ(box.controls[1].text.utf8, "Postori Version " + std::string(program_version()));
-    EXPECT_EQ(version_text(), "postori-capture (Postori) " + std::string(program_version()) + "\n");
+    const std::string text = version_text();
+    EXPECT_EQ(text.substr(0, text.find('\n')), "postori-capture (Postori) " + std::string(program_version()));
+    EXPECT_NE(text.find("\nLicense GPL-3.0-or-later: GNU GPL version 3 or later"), std::string::npos);
+    EXPECT_EQ(text.back(), '\n');
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real browser as the capture's client. For each page charset (EUC-JP,
 // Shift_JIS, UTF-8) a small page is served from 127.0.0.1 whose bytes are in
 // that charset and whose form posts itself on load to a running capture;
@@ -77,7 +78,7 @@ TEST_P(BrowserPost, FormArrivesWithEveryFieldAndTheRightCode) {
     ASSERT_NE(server.port(), 0) << "page server: " << std::strerror(errno);
 
     const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/form.html";
-    Browser browser(*chromium, work.path(), url);
+    Browser browser(BrowserKind::Chromium, *chromium, work.path(), url);
     ASSERT_TRUE(browser.started()) << "cannot start " << *chromium;
 
     const auto deadline = std::chrono::steady_clock::now() + BROWSER_LIMIT;

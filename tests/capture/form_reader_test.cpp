@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/form_reader.h"
 
 #include <gmock/gmock.h>
@@ -145,12 +146,12 @@ void PrintTo(const MultipartCase& c, std::ostream* os) {
 
 const MultipartCase multipart_cases[] = {
     {"text_and_files",
-     multipart({{disposition("shimei"), "\xBB\xB3\xC5\xC4"},
-                {disposition("message"), "line1\r\nline2\r\n"},
-                {file_part("attach", "\xB8\xAB\xC0\xD1\xBD\xF1.pdf", "application/pdf"),
-                 std::string("%PDF\0\r\n--x\n", 12)},
-                {file_part("empty", "", "application/octet-stream"), ""},
-                {disposition("after"), "a+b%41"}}),
+     multipart(
+         {{disposition("shimei"), "\xBB\xB3\xC5\xC4"},
+          {disposition("message"), "line1\r\nline2\r\n"},
+          {file_part("attach", "\xB8\xAB\xC0\xD1\xBD\xF1.pdf", "application/pdf"), std::string("%PDF\0\r\n--x\n", 12)},
+          {file_part("empty", "", "application/octet-stream"), ""},
+          {disposition("after"), "a+b%41"}}),
      {"T shimei=\xBB\xB3\xC5\xC4", "T message=line1\r\nline2\r\n",
       "F attach=\xB8\xAB\xC0\xD1\xBD\xF1.pdf|application/pdf|12", "F empty=|application/octet-stream|0",
       "T after=a+b%41"},
@@ -162,14 +163,17 @@ const MultipartCase multipart_cases[] = {
      {"T a=1"},
      false},
     {"part_without_name", multipart({{"Content-Type: text/plain", "v"}}), {"T =v"}, false},
-    {"body_cut_mid_part", multipart({{disposition("a"), "1"}, {disposition("b"), "half"}}, false).substr(0, 200),
+    {"body_cut_mid_part",
+     multipart({{disposition("a"), "1"}, {disposition("b"), "half"}}, false).substr(0, 200),
      {"T a=1", "T b=half\r\n"},
      true},
-    {"cut_inside_headers", multipart({{disposition("a"), "1"}}, false) + "--" + std::string(BOUNDARY) + "\r\nContent-D",
+    {"cut_inside_headers",
+     multipart({{disposition("a"), "1"}}, false) + "--" + std::string(BOUNDARY) + "\r\nContent-D",
      {"T a=1"},
      true},
     {"no_delimiter_is_one_field", "just text", {"T multipart/form-data=just text"}, false},
-    {"only_the_closing_delimiter", "--" + std::string(BOUNDARY) + "--\r\n",
+    {"only_the_closing_delimiter",
+     "--" + std::string(BOUNDARY) + "--\r\n",
      {"T multipart/form-data=--" + std::string(BOUNDARY) + "--\r\n"},
      false},
     {"near_delimiters_are_content",
@@ -219,7 +223,9 @@ TEST_P(Multipart, SameFieldsWholeByteByByteAndInRandomSplits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Multipart, testing::ValuesIn(multipart_cases),
-                         [](const testing::TestParamInfo<MultipartCase>& info) { return std::string(info.param.label); });
+                         [](const testing::TestParamInfo<MultipartCase>& info) {
+                             return std::string(info.param.label);
+                         });
 
 TEST(MultipartLimits, TextPastTheBudgetAndFieldsPastTheLimitAreCut) {
     MultipartReader big(BOUNDARY);
@@ -256,7 +262,8 @@ TEST(TextPlain, LinesAndContinuations) {
         std::vector<std::string> fields;
     };
     const Case cases[] = {
-        {"shimei=\xBB\xB3\xC5\xC4\r\nformula=1+1=2 & 100%\r\n", {"T shimei=\xBB\xB3\xC5\xC4", "T formula=1+1=2 & 100%"}},
+        {"shimei=\xBB\xB3\xC5\xC4\r\nformula=1+1=2 & 100%\r\n",
+         {"T shimei=\xBB\xB3\xC5\xC4", "T formula=1+1=2 & 100%"}},
         {"message=one\r\ntwo\r\n\r\nfour\r\nnext=x", {"T message=one\r\ntwo\r\n\r\nfour", "T next=x"}},
         {"no equals first\r\na=1\r\n", {"T =no equals first", "T a=1"}},
         {"lf=a\nb\r\n=empty name\r\n", {"T lf=a\nb", "T =empty name"}},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/listener.h"
 
 #include <arpa/inet.h>
@@ -6,6 +7,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -13,7 +15,6 @@
 #include <string>
 #include <thread>
 #include <utility>
-#include <algorithm>
 #include <vector>
 
 #include "tests/support/form_request.h"
@@ -257,9 +258,9 @@ TEST(CaptureListener, MultipartStreamsPastTheBuffer) {
     constexpr std::size_t file_size = 5'000'000;
     const std::string before =
         test_support::multipart_part(boundary, test_support::form_data_headers("shimei"), "\xBB\xB3\xC5\xC4");
-    const std::string file_start =
-        "--" + std::string(boundary) + "\r\n" +
-        test_support::form_data_headers("f", "a.bin", "application/octet-stream") + "\r\n\r\n";
+    const std::string file_start = "--" + std::string(boundary) + "\r\n" +
+                                   test_support::form_data_headers("f", "a.bin", "application/octet-stream") +
+                                   "\r\n\r\n";
     const std::string after = "\r\n" +
                               test_support::multipart_part(boundary, test_support::form_data_headers("after"), "x") +
                               test_support::multipart_close(boundary);

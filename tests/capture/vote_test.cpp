@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/vote.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +71,8 @@ TEST(VoteOverFields, EachSurelyDetectedValueVotesOnce) {
          {{"a", utf8[0], FieldKind::Text}, {"b", "%82%A0", FieldKind::Text}, {"c", utf8[1], FieldKind::Text}},
          CodeChoice::Utf8},
         {"files_do_not_vote",
-         {{"a", euc[0], FieldKind::Text}, {"f", "", FieldKind::File, {sjis[0], "", 1}},
+         {{"a", euc[0], FieldKind::Text},
+          {"f", "", FieldKind::File, {sjis[0], "", 1}},
           {"g", "", FieldKind::File, {sjis[1], "", 1}}},
          CodeChoice::EucJp},
     };

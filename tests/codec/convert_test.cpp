@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converters to Shift_JIS: every byte rule and failure case on
 // hand-picked inputs, chunk and split independence on long random texts (and
 // the fast paths against the rules alone on the same texts), and every code

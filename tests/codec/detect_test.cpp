@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "codec/detect.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,19 @@ const DetectCase detect_cases[] = {
     {"hiragana_euc", euc_a, LIMIT, K::EucJp, K::EucJp},
     {"hiragana_utf8", utf8_a, LIMIT, K::Utf8, K::Utf8},
     {"lone_0x80_ties_to_euc", bytes({0x80}), LIMIT, K::EucJp, K::EucJp},
+    // short form values the list must carry: a kanji whose last UTF-8 byte
+    // Shift_JIS reads as a half-width letter (値 E5 80 A4 against ､ A4), and
+    // the legal form in company names ((株) and 株式会社 in each code)
+    {"kanji_outweighs_its_last_utf8_byte",
+     "\xE5\x80\xA4"
+     "0001",
+     LIMIT, K::Utf8, K::Utf8},
+    {"company_sjis", "(\x8A\x94)", LIMIT, K::ShiftJis, K::ShiftJis},
+    {"company_euc", "(\xB3\xF4)", LIMIT, K::EucJp, K::EucJp},
+    {"company_utf8", "(\xE6\xA0\xAA)", LIMIT, K::Utf8, K::Utf8},
+    {"company_full_sjis", "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0", LIMIT, K::ShiftJis, K::ShiftJis},
+    {"company_full_euc", "\xB3\xF4\xBC\xB0\xB2\xF1\xBC\xD2", LIMIT, K::EucJp, K::EucJp},
+    {"company_full_utf8", "\xE6\xA0\xAA\xE5\xBC\x8F\xE4\xBC\x9A\xE7\xA4\xBE", LIMIT, K::Utf8, K::Utf8},
     // all three scores equal: line breaks, then names
     {"equal_scores_no_hint", emoji, LIMIT, K::ShiftJis, K::ShiftJis},
     {"equal_scores_crlf", emoji + "\r\n", LIMIT, K::ShiftJis, K::ShiftJis},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Display decoding of code page 932: the byte rules on hand-picked cases,
 // then every code against the published mapping file and against glibc
 // iconv, and the round trip with the encoder's table.

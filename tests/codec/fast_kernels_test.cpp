@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast kernels of the conversions against the character rules alone:
 // whatever a kernel takes from the front of a text it converts as the rules
 // do, ending between two characters and keeping no more than its room; and

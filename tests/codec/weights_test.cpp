@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The detector's character weights: the committed list (codec/data/weights.tsv)
 // has the shape the detector relies on, and the three generated tables hold
 // exactly that list, each keyed by its own code.

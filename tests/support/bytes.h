@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte strings written and shown in hexadecimal, for test inputs and for
 // failure messages that must show every byte.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A program that a test runs as a process of its own, with its standard
 // input empty and its standard output and error kept in files, so the test
 // can read what it printed, signal it and see how it ended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The code page 932 mapping file (CP932.TXT) as the tests read it, to check
 // the generated tables and the decoders against their source. The file is
 // shared data, not part of the project: tests skip when it is absent.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/form_request.h"
 
 namespace postori::test_support {
@@ -35,8 +36,8 @@ std::string form_data_headers(std::string_view name) {
 }
 
 std::string form_data_headers(std::string_view name, std::string_view filename, std::string_view content_type) {
-    return form_data_headers(name) + "; filename=\"" + std::string(filename) + "\"\r\nContent-Type: " +
-           std::string(content_type);
+    return form_data_headers(name) + "; filename=\"" + std::string(filename) +
+           "\"\r\nContent-Type: " + std::string(content_type);
 }
 
 std::string multipart_part(std::string_view boundary, std::string_view headers, std::string_view content) {

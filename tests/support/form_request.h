@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form submissions as a browser sends them: the urlencoding of a value and
 // the request that carries a form body.
 #pragma once
@@ -32,8 +33,7 @@ namespace postori::test_support {
 
 // One whole part: the delimiter line, `headers`, a blank line, `content`
 // and the line end that belongs to the next delimiter.
-[[nodiscard]] std::string multipart_part(std::string_view boundary, std::string_view headers,
-                                         std::string_view content);
+[[nodiscard]] std::string multipart_part(std::string_view boundary, std::string_view headers, std::string_view content);
 
 // The closing delimiter that ends a multipart body.
 [[nodiscard]] std::string multipart_close(std::string_view boundary);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glibc iconv as the tests and benchmarks use it: a second, independent
 // converter to compare ours with, and a way to write text in a given code.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/json.h"
 
 #include <charconv>
@@ -67,6 +68,18 @@ private:
                 }
             } while (take(","));
             return take(close) ? std::optional(std::move(value)) : std::nullopt;
+        }
+        space();
+        if (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9') {
+            // No leading zero before another digit, as JSON requires.
+            const char* digits = text_.data() + at_;
+            const auto [end, error] = std::from_chars(digits, text_.data() + text_.size(), value.number);
+            if (error != std::errc() || (digits[0] == '0' && end - digits > 1)) {
+                return std::nullopt;
+            }
+            at_ += static_cast<std::size_t>(end - digits);
+            value.kind = JsonValue::Kind::Number;
+            return value;
         }
         value.kind = JsonValue::Kind::String;
         return read_string(value.string) ? std::optional(std::move(value)) : std::nullopt;

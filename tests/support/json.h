@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A strict reader, written apart from the code under test, for the JSON the
 // programs print for scripts. It takes only valid JSON (RFC 8259) in valid
 // UTF-8 and only the kinds the programs print: objects (members kept in
-// order), arrays, strings, true and false. No null, no numbers and no \u
-// escape of a surrogate, since the writers print none.
+// order), arrays, strings, true and false, and whole numbers from 0 (a
+// file's size). No null, no sign, fraction or exponent and no \u escape of
+// a surrogate, since the writers print none.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,9 +18,10 @@ namespace postori::test_support {
 struct JsonMember;
 
 struct JsonValue {
-    enum class Kind { Bool, String, Array, Object };
+    enum class Kind { Bool, Number, String, Array, Object };
     Kind kind = Kind::Bool;
     bool boolean = false;
+    std::uint64_t number = 0;
     std::string string;  // UTF-8, escapes resolved
     std::vector<JsonValue> items;
     std::vector<JsonMember> members;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A client on the loopback address, as tests, fuzz targets and benchmarks
 // talk to a capture: connect, send, half-close, and see the connection
 // closed without an answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Naive implementations of the request head parser and the percent-decoder,
 // written the plain C way (copies, strstr, strtol), to compare the real ones
 // with on many generated inputs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One capture running for a test, a fuzz target or a benchmark: its job and
 // listener thread, started on 127.0.0.1 and a port the OS picks (or the one
 // given, or as `request` asks) and listening, or failed to set up, once

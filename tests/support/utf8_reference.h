@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain UTF-8 encoder, written apart from the code under test, to make
 // UTF-8 inputs and to compare UTF-8 outputs with.
 #pragma once

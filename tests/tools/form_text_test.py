@@ -1,6 +1,8 @@
-"""Tests of the form text generators: the split of the name and place rows,
-the scripts and shapes of form values, and the body of text the weight list
-counts. Run by scripts/check-generated.sh before it regenerates anything:
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Tests of the form text generators: the split of the name, place and
+organization rows and of the corpus lines, the scripts and shapes of form
+values, the everyday values cut from lines, and the body of text the weight
+list counts. Run by scripts/check-generated.sh before it regenerates anything:
   python3 -m unittest discover -s tests/tools -p '*_test.py'
 """
 
@@ -40,8 +42,11 @@ PLACES += [
 ]
 
 
+ORGANIZATIONS = ["株式会社\u3000山田商店", "浜松市役所"]
+
+
 def vocabulary():
-    return form_text.Vocabulary(NAMES, PLACES, lambda written: True)
+    return form_text.Vocabulary(NAMES, PLACES, lambda written: True, ORGANIZATIONS)
 
 
 class SplitTest(unittest.TestCase):
@@ -52,7 +57,7 @@ class SplitTest(unittest.TestCase):
         names = 0
         with open(path, encoding="utf-8") as f:
             for line in f:
-                if line.startswith("#"):
+                if line.startswith(("#", "value\t")):
                     continue
                 fields = dict(cell.split("=", 1) for cell in line.rstrip("\n").split("\t")[1:])
                 if "name" in fields:
@@ -62,6 +67,40 @@ class SplitTest(unittest.TestCase):
                 self.assertTrue(form_text.held_apart(written), written)
                 names += 1
         self.assertGreater(names, 4000)
+
+    def test_measured_organizations_and_everyday_values_come_from_held_apart_rows_and_lines(self):
+        path = os.path.join(ROOT, "bench", "data", "form-values.tsv")
+        corpus = form_text.DEFAULT_CORPUS
+        held_lines = [line for line in form_text.corpus_lines(corpus) if form_text.line_held_apart(line)]
+        held_text = "\n".join(held_lines)
+        organizations = form_text.read_organizations(os.path.join(form_text.DEFAULT_FORMS, "organizations.tsv"))
+
+        def bare(name):
+            return name.replace("\u3000", "").replace(" ", "")
+
+        held_organizations = {bare(w) for w in organizations if form_text.held_apart(w)}
+        counts = {}
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                if not line.startswith("value\t"):
+                    continue
+                field, value = line.rstrip("\n").split("\t")[1].split("=", 1)
+                counts[field] = counts.get(field, 0) + 1
+                if field == "organization":
+                    self.assertIn(bare(value), held_organizations)
+                elif field in ("word", "phrase", "free-text"):
+                    self.assertIn(value, held_text)
+        self.assertGreater(counts["organization"], 4000)
+        for field in ("word", "phrase", "subject"):
+            self.assertEqual(counts[field], 2000, field)
+
+    def test_a_line_falls_on_one_side_whatever_its_line_end(self):
+        lines = ["行%d。" % k for k in range(2000)]
+        held = [line for line in lines if form_text.line_held_apart(line)]
+        self.assertTrue(10 <= len(held) <= 80, len(held))  # about one in fifty
+        for line in held:
+            self.assertTrue(form_text.line_held_apart(line + "\n"))
+            self.assertTrue(form_text.line_held_apart(line + "\r\n"))
 
     def test_rows_with_latin_letters_digits_or_descriptions_are_left_out(self):
         rows = ["reading\twritten\tdictionary", "あい\t愛\tjinmei", "じぇーん\tＪａｎｅ\tjinmei",
@@ -84,6 +123,7 @@ class VocabularyTest(unittest.TestCase):
             ("towns", [("吉田町", "よしだちょう")]),
             ("districts", [("吉田町", "よしだちょう"), ("相生", "あいおい")]),
             ("stations", [("静岡駅", "しずおかえき")]),
+            ("organizations", sorted(ORGANIZATIONS)),
         ]
         for name, expected in cases:
             self.assertEqual(getattr(v, name), expected, name)
@@ -155,19 +195,54 @@ class ComposerTest(unittest.TestCase):
                     self.assertEqual(field == "name-halfwidth", expected)
                     self.assertEqual(any(ord(c) in halfwidth for c in value), expected, value)
 
+    def test_organizations_keep_drop_or_narrow_the_space(self):
+        composer = form_text.Composer(vocabulary(), 7, 0)
+        seen = {composer.organization("株式会社\u3000山田商店")[1] for _ in range(200)}
+        self.assertEqual(seen, {"株式会社\u3000山田商店", "株式会社山田商店", "株式会社 山田商店"})
+        self.assertEqual(sorted(composer.organizations())[-1], "浜松市役所")
+
+    def test_prefectures_are_on_both_sides(self):
+        # The one prefecture falls on the other side, and is still used here.
+        v = form_text.Vocabulary(NAMES, PLACES, lambda written: written != "静岡県")
+        self.assertEqual(v.prefectures, [("静岡県", "しずおかけん")])
+
     def test_body_holds_every_district(self):
         self.assertIn("相生", "".join(form_text.Composer(vocabulary(), 11, 6).body()))
 
 
+class EverydayTest(unittest.TestCase):
+    def test_values_cut_from_a_line(self):
+        ch = form_text.Chooser(1)
+        line = "\u3000「お問い合わせ」フォームに東京都の住所を入力してください。送信は一度だけです。\n"
+        for _ in range(50):
+            values = dict(form_text.line_values(line, ch))
+            self.assertEqual(set(values), {"word", "phrase", "subject", "free-text"})
+            self.assertIn(values["word"], {"問", "合", "フォーム", "東京都", "住所", "入力", "送信", "一度"})
+            self.assertTrue(2 <= len(values["phrase"]) <= 12 and values["phrase"] in line, values["phrase"])
+            self.assertEqual(values["subject"], "お問い合わせ」フォームに")
+            self.assertEqual(values["free-text"], line.strip("\u3000\n"))
+
+    def test_short_ascii_and_unencodable_lines(self):
+        ch = form_text.Chooser(1)
+        cases = [
+            ("abc def", []),
+            ("はい", [("phrase", "はい"), ("subject", "はい")]),
+            ("雨", [("word", "雨"), ("subject", "雨")]),
+            ("𠮷野家", [("word", "野家")]),  # U+20BB7 has no code: the line's other values only
+        ]
+        for line, expected in cases:
+            self.assertEqual(form_text.line_values(line, ch), expected, line)
+
+
 class BodyTest(unittest.TestCase):
-    def test_form_text_counted_copies_times(self):
+    def test_parts_counted_copies_times(self):
         corpus = ({0x3042: 10, 0x5C71: 1}, {"a": 5}, 11)
         forms = ({0x3042: 1, 0x5C71: 2}, {}, 3)
-        body = gen_weights.Body(corpus, forms, 3)
-        self.assertEqual(body.counts, {0x3042: 13, 0x5C71: 7})
-        self.assertAlmostEqual(body.form_share, 9 / 20)
-        self.assertEqual(body.ascii_counts, {"a": 5})
-        self.assertEqual(body.describe(0x5C71), "corpus 1 + forms 6")
+        body = gen_weights.Body([("corpus", corpus, 2), ("forms", forms, 3)])
+        self.assertEqual(body.counts, {0x3042: 23, 0x5C71: 8})
+        self.assertAlmostEqual(body.share["forms"], 9 / 31)
+        self.assertEqual(body.ascii_counts, {"a": 10})
+        self.assertEqual(body.describe(0x5C71), "corpus 2 + forms 6")
 
 
 if __name__ == "__main__":

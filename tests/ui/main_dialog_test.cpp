@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/main_dialog.h"
 
 #include <QAbstractButton>
@@ -71,6 +72,15 @@ TEST_F(MainDialogTest, StartsWithTheTemplateAndTheDefaults) {
     const DialogBaseUnits units = dialog->base_units();
     const PixelRect client = map_dialog_rect({0, 0, 282, 232}, units);
     EXPECT_EQ(dialog->size(), QSize(client.width, client.height));
+    // What the window manager is told: a fixed size (so no maximizing) and
+    // the buttons of the template's frame, minimize and close.
+    ASSERT_NE(dialog->windowHandle(), nullptr);
+    EXPECT_EQ(dialog->windowHandle()->minimumSize(), dialog->size());
+    EXPECT_EQ(dialog->windowHandle()->maximumSize(), dialog->size());
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
     for (const ControlTemplate& item : dialog_template(IDD_MAIN).controls) {
         if (item.id == IDC_STATIC) {
             continue;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/platform.h"
 
 #include <QFontDatabase>
@@ -55,6 +56,34 @@ TEST(MainIcon, HasBothSizesAndIsNotBlank) {
             }
         }
         EXPECT_GT(opaque, size * size / 3) << size;
+    }
+}
+
+// Whatever the panel behind it, the icon's edge is light (the rim, seen on
+// dark panels) and a dark outline lies inside it (seen on light panels).
+TEST(MainIcon, EdgeIsLightWithADarkOutlineInside) {
+    for (const int size : {16, 32, 48, 256}) {
+        const QImage image = draw_main_icon(size).toImage().convertToFormat(QImage::Format_ARGB32);
+        const auto transparent = [&image](int x, int y) {
+            return x >= 0 && y >= 0 && x < image.width() && y < image.height() && qAlpha(image.pixel(x, y)) < 0x40;
+        };
+        int edge = 0;
+        int dark = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const QRgb pixel = image.pixel(x, y);
+                if (qAlpha(pixel) < 0xC0) {
+                    continue;
+                }
+                dark += qGray(pixel) < 0x60 ? 1 : 0;
+                if (transparent(x - 1, y) || transparent(x + 1, y) || transparent(x, y - 1) || transparent(x, y + 1)) {
+                    ++edge;
+                    EXPECT_GE(qGray(pixel), 0xC0) << size << ": " << x << "," << y;
+                }
+            }
+        }
+        EXPECT_GT(edge, size) << size;
+        EXPECT_GT(dark, size) << size;
     }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window with rows, drawn at the scales laptops use (100, 125, 150
 // and 200 %), checked where drawings break at fractional scales: every
 // box's border, and the group box's caption on its frame line with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window tests share: a Qt application without a display, message
 // boxes answered by the test, and a check that every test leaves no window
 // behind.

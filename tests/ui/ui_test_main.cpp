@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window tests run in one Qt application, without a display unless the
 // environment names a platform.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/result_rows.h"
 
 #include "app/core/captured_values.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows the result view shows for a capture, as data: what each box
 // holds and where the row stands. The window makes its boxes from them and
 // computes nothing of its own.

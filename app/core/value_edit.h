@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editing of a value box, without any window: its text held exactly (line
 // ends as received), the lines by the rule of value_text.h, the cursor and
 // the anchor of the selection, the cursor's steps, and undo one level deep as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What screen readers and other assistive tools see of the windows, through
 // Qt's accessibility (AT-SPI on Linux desktops): each value box as an
 // editable multi-line text named after its field, with its text, caret and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The advances of a font's characters, looked up once per character and
 // shared by every value box with that font: a very long line is measured by
 // table look-ups, not by laying it out. Also the marks that stand for

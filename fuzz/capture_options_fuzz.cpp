@@ -27,8 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sound = sound && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F;
     }
     if (command.action != postori::CommandAction::Usage) {
-        sound = sound && options.port >= 0 && options.port <= 65535 &&
-                (options.bind_address.empty() || postori::valid_bind_address(options.bind_address)) &&
+        const postori::MainSettings& settings = options.settings;
+        sound = sound && settings.port >= 0 && settings.port <= 65535 &&
+                (settings.bind_address.empty() || postori::valid_bind_address(settings.bind_address)) &&
+                (settings.auto_detect || settings.code_choice.has_value()) &&
                 (!options.timeout || options.timeout->count() > 0);
     }
     if (!sound) {

@@ -10,53 +10,12 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "app/core/capture_run.h"
 #include "app/core/result_layout.h"
+#include "app/core/result_rows.h"
 #include "capture/form_body.h"
-
-namespace {
-
-// The rows as they are added, each checked against the field it shows, so
-// that a body of a thousand fields costs no copies of them.
-class CheckedRows final : public postori::ResultRows {
-public:
-    explicit CheckedRows(const std::vector<postori::FormField>& fields) : fields_(fields) {}
-
-    void clear_rows() override {
-        rows_ = 0;
-        bottom_ = 0;
-    }
-    int client_width() const override { return 442; }
-    void add_row(std::string_view name, std::string_view value, int lines, int top, int) override {
-        // A converted value may hold zero bytes (invalid UTF-8 such as C0 80
-        // decodes to U+0000); like its window text, its lines end at the first.
-        std::int32_t returns = 0;
-        for (const char c : value.substr(0, value.find('\0'))) {
-            returns += c == '\r' ? 1 : 0;
-        }
-        const bool lines_right =
-            lines >= 1 && lines <= postori::MAX_ROW_LINES && lines == postori::row_line_count(returns);
-        if (rows_ >= fields_.size() || !lines_right || top != bottom_ || name != fields_[rows_].name) {
-            std::abort();
-        }
-        ++rows_;
-        bottom_ += lines * postori::LINE_HEIGHT;
-    }
-    void set_scroll_extent(std::int64_t total_height) override { extent_ = total_height; }
-
-    // Whether every field got its row and the extent is their height.
-    [[nodiscard]] bool complete() const { return rows_ == fields_.size() && extent_ == bottom_; }
-
-private:
-    const std::vector<postori::FormField>& fields_;
-    std::size_t rows_ = 0;
-    int bottom_ = 0;
-    std::int64_t extent_ = -1;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
@@ -68,9 +27,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string body(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::vector<postori::FormField> fields = postori::collect_fields(body.data());
 
-    CheckedRows rows(fields);
-    postori::show_fields(rows, fields, code);
-    if (!rows.complete()) {
+    const std::vector<postori::ResultRow> rows = postori::result_rows(fields, code);
+    if (rows.size() != fields.size()) {
+        std::abort();
+    }
+    int bottom = 0;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const postori::ResultRow& row = rows[k];
+        // A converted value may hold zero bytes (invalid UTF-8 such as C0 80
+        // decodes to U+0000); like its window text, its lines end at the
+        // first.
+        std::int32_t returns = 0;
+        for (const char c : std::string_view(row.value).substr(0, row.value.find('\0'))) {
+            returns += c == '\r' ? 1 : 0;
+        }
+        const bool lines_right =
+            row.lines >= 1 && row.lines <= postori::MAX_ROW_LINES && row.lines == postori::row_line_count(returns);
+        if (!lines_right || row.top != bottom || row.name != fields[k].name) {
+            std::abort();
+        }
+        bottom += row.lines * postori::LINE_HEIGHT;
+    }
+    if (postori::rows_height(rows) != bottom) {
         std::abort();
     }
     return 0;

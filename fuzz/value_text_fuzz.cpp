@@ -3,13 +3,18 @@
 // its lines must cover the text one after another, one more than its
 // carriage returns, none holding a carriage return; and at every position the
 // cursor's steps must stay on valid positions, move the way they say, and
-// come back: a step forward and one back is where it started.
+// come back: a step forward and one back is where it started. Then the same
+// units, read as a script of edits on the text (moves, selections, typing,
+// erasing, pasting a piece of it, undo), must keep the edit's lines those of
+// its text and its cursor and anchor on valid positions, and an undo and a
+// redo must give back the text they started from.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "app/core/value_edit.h"
 #include "app/core/value_text.h"
 
 namespace {
@@ -68,6 +73,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(word_before <= valid && (word_before < valid || valid == 0));
         const UnitRange word = word_at(text, position);
         check(word.begin <= word.end && word.end <= text.size());
+    }
+
+    ValueEdit edit;
+    edit.set_text(text);
+    constexpr std::size_t MOST_EDITS = 64;
+    for (std::size_t k = 0; k < text.size() && k < MOST_EDITS; ++k) {
+        const std::size_t at = text[k] >> 3;
+        switch (text[k] % 7) {
+            case 0:
+                edit.move_to(at, (at & 1) != 0);
+                break;
+            case 1:
+                edit.select(at, at / 2);
+                break;
+            case 2:
+                edit.replace_selection(std::u16string_view(text).substr(k, 1 + at % 3), (at & 1) != 0);
+                break;
+            case 3:
+                edit.replace_selection(TYPED_LINE_END);
+                break;
+            case 4:
+                edit.erase_to(edit.target_of(static_cast<CursorStep>(at % 8)));
+                break;
+            case 5:
+                edit.replace_range(at, at / 3, std::u16string_view(text).substr(0, at % 4));
+                break;
+            default:
+                if (edit.can_undo()) {
+                    const std::u16string before = edit.text();
+                    edit.undo();
+                    edit.undo();
+                    check(edit.text() == before);
+                }
+                break;
+        }
+        const std::u16string& now = edit.text();
+        check(edit.lines() == split_lines(now));
+        check(valid_position(now, edit.cursor()) == edit.cursor() &&
+              valid_position(now, edit.anchor()) == edit.anchor());
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "app/core/captured_values.h"
 #include "capture/listener.h"
 
 namespace postori {
@@ -48,9 +49,9 @@ std::optional<std::chrono::milliseconds> timeout_of(std::string_view text) {
 
 std::optional<CodeChoice> code_of(std::string_view text, bool& automatic) {
     automatic = text == "auto";
-    for (const CodeChoice code : {CodeChoice::EucJp, CodeChoice::ShiftJis, CodeChoice::Utf8}) {
-        if (text == code_option_name(code)) {
-            return code;
+    for (const CodeNames& names : CODE_NAMES) {
+        if (text == names.option) {
+            return names.code;
         }
     }
     return std::nullopt;
@@ -120,19 +121,20 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
             if (!port) {
                 return usage_error("--port takes a number from 0 to 65535, not " + quoted(*value));
             }
-            options.port = *port;
+            options.settings.port = *port;
         } else if (option == "--bind") {
             if (!valid_bind_address(*value)) {
                 return usage_error("--bind takes a numeric IPv4 or IPv6 address, not " + quoted(*value));
             }
-            options.bind_address = *value;
+            options.settings.bind_address = *value;
         } else if (option == "--code") {
             bool automatic = false;
             const std::optional<CodeChoice> code = code_of(*value, automatic);
             if (!code && !automatic) {
                 return usage_error("--code takes auto, euc, sjis or utf8, not " + quoted(*value));
             }
-            options.code = code;
+            options.settings.code_choice = code;
+            options.settings.auto_detect = automatic;
         } else if (option == "--timeout") {
             const std::optional<std::chrono::milliseconds> timeout = timeout_of(*value);
             if (!timeout) {
@@ -145,15 +147,7 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
 }
 
 const char* code_option_name(CodeChoice code) {
-    switch (code) {
-        case CodeChoice::EucJp:
-            return "euc";
-        case CodeChoice::ShiftJis:
-            return "sjis";
-        case CodeChoice::Utf8:
-            return "utf8";
-    }
-    return "?";
+    return code_names(code).option;
 }
 
 std::string usage_text() {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/core/capture_run.h"
 #include "capture/capture_job.h"
 
 namespace postori {
@@ -29,15 +30,13 @@ enum class CaptureExit : int {
     Cancelled = 5,     // SIGINT (Ctrl+C) or SIGTERM
 };
 
-// What one capture is asked to do.
+// What one capture is asked to do: the settings a capture run starts from,
+// as the window's are (the port, 0 for any free port the waiting line names;
+// the address, numeric IPv4 or IPv6, empty for every interface; the code,
+// or automatic recognition when --code is auto or not given), and how the
+// tool prints and waits.
 struct CaptureOptions {
-    // 0: any free port (the waiting line names it).
-    std::int32_t port = DEFAULT_PORT;
-    // Numeric IPv4 or IPv6; empty for every interface, as the window listens.
-    std::string bind_address;
-    // The code the values are read as; none: the vote over the values
-    // decides, as with the window's automatic recognition.
-    std::optional<CodeChoice> code;
+    MainSettings settings;
     bool json = false;
     // None: wait until a form comes or the user cancels.
     std::optional<std::chrono::milliseconds> timeout;

@@ -5,9 +5,6 @@
 #include <system_error>
 #include <utility>
 
-#include "app/core/captured_values.h"
-#include "app/core/result_layout.h"
-#include "capture/form_body.h"
 #include "capture/listener.h"
 
 namespace postori {
@@ -41,25 +38,6 @@ CodeDecision decide_code(const CaptureResult& result, bool auto_detect, std::opt
         return {result.declared_code, CodeSource::CharsetField};
     }
     return {result.code_choice, CodeSource::Vote};
-}
-
-int add_field_row(ResultRows& rows, const FormField& field, std::optional<CodeChoice> code, int top, int pane_width) {
-    const std::string value = field_value_as_sjis(field, code);
-    const int lines = row_line_count(count_char(value.c_str(), '\r'));
-    rows.add_row(field_name_as_sjis(field, code), value, lines, top, pane_width);
-    return lines * LINE_HEIGHT;
-}
-
-void show_fields(ResultRows& rows, const std::vector<FormField>& fields, std::optional<CodeChoice> code) {
-    rows.clear_rows();
-    const int pane_width = rows.client_width();
-    // At most MAX_FIELDS rows of at most MAX_ROW_LINES lines: the top stays
-    // far inside an int.
-    int top = 0;
-    for (const FormField& field : fields) {
-        top += add_field_row(rows, field, code, top, pane_width);
-    }
-    rows.set_scroll_extent(top);
 }
 
 RunReport run_capture(CaptureRunHost& host, const ListenerStarter& start) {

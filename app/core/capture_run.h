@@ -25,7 +25,8 @@ inline constexpr std::chrono::milliseconds WAIT_SLICE_MS{5};
 // Longest wait for the listener thread after a cancel.
 inline constexpr std::chrono::milliseconds CANCEL_WAIT_MS{500};
 
-// The settings a run starts from, as the main window's members hold them.
+// The settings a run starts from: the one settings type of the program,
+// held by the main window's members and by postori-capture's options.
 struct MainSettings {
     std::int32_t port = DEFAULT_PORT;
     // The code the values are converted from; none when no code button is
@@ -133,30 +134,5 @@ using ListenerStarter = std::function<std::unique_ptr<ListenerThread>(std::share
 // gives the thread CANCEL_WAIT_MS to end), reports the outcome, and for a
 // captured "POST" has the host show it. Returns what it reported.
 RunReport run_capture(CaptureRunHost& host, const ListenerStarter& start = start_capture_thread);
-
-// The result view as a run's host fills it.
-class ResultRows {
-public:
-    virtual ~ResultRows() = default;
-    // Removes every row and puts the scroll position back to 0.
-    virtual void clear_rows() = 0;
-    // The width of the pane's client area, in pixels.
-    [[nodiscard]] virtual int client_width() const = 0;
-    // Adds a row laid out for `pane_width`: the raw name and the converted
-    // value (both Shift_JIS byte strings), `lines` lines high, its top at `top`.
-    virtual void add_row(std::string_view name, std::string_view value, int lines, int top, int pane_width) = 0;
-    // Sets the scroll range for rows `total_height` pixels high.
-    virtual void set_scroll_extent(std::int64_t total_height) = 0;
-};
-
-// Rebuilds the result view for `fields`: clears it, lays out one row per
-// field in order for the pane's width (measured once), each value converted
-// from `code`, and sets the scroll range for the rows' total height.
-void show_fields(ResultRows& rows, const std::vector<FormField>& fields, std::optional<CodeChoice> code);
-
-// Lays out one captured field as a row at `top` and returns the row's height:
-// the name and value as field_name_as_sjis() and field_value_as_sjis() give
-// them for `code`, its line count from the value's carriage returns.
-int add_field_row(ResultRows& rows, const FormField& field, std::optional<CodeChoice> code, int top, int pane_width);
 
 }  // namespace postori

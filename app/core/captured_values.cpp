@@ -75,16 +75,15 @@ std::string shown_as_utf8(std::string_view sjis) {
     return sjis_to_utf8(sjis.substr(0, sjis.find('\0')));
 }
 
-const char* code_choice_name(CodeChoice choice) {
-    switch (choice) {
-        case CodeChoice::EucJp:
-            return "EUC";
-        case CodeChoice::ShiftJis:
-            return "Shift-JIS";
-        case CodeChoice::Utf8:
-            return "UTF-8";
+const CodeNames& code_names(CodeChoice choice) {
+    for (const CodeNames& names : CODE_NAMES) {
+        if (names.code == choice) {
+            return names;
+        }
     }
-    return "?";
+    // A value outside the enumeration reads as the first code, as the
+    // listener's zeroed choice does.
+    return CODE_NAMES[0];
 }
 
 }  // namespace postori

@@ -46,7 +46,24 @@ namespace postori {
 // is no character becomes U+FFFD).
 [[nodiscard]] std::string shown_as_utf8(std::string_view sjis);
 
+// The codes a capture's values are read in, in the order of the main
+// window's buttons from IDC_EUC on, with their names: as the buttons show
+// them, and as --code and the JSON output spell them.
+struct CodeNames {
+    CodeChoice code;
+    const char* button;
+    const char* option;
+};
+inline constexpr CodeNames CODE_NAMES[] = {
+    {CodeChoice::EucJp, "EUC", "euc"},
+    {CodeChoice::ShiftJis, "Shift-JIS", "sjis"},
+    {CodeChoice::Utf8, "UTF-8", "utf8"},
+};
+[[nodiscard]] const CodeNames& code_names(CodeChoice choice);
+
 // The name of a code choice as the main window's buttons show it.
-[[nodiscard]] const char* code_choice_name(CodeChoice choice);
+[[nodiscard]] inline const char* code_choice_name(CodeChoice choice) {
+    return code_names(choice).button;
+}
 
 }  // namespace postori

@@ -68,14 +68,7 @@ public:
     [[nodiscard]] CaptureExit exit_status() const { return exit_; }
 
     // Without --code the vote decides, as with automatic recognition.
-    MainSettings read_settings() override {
-        MainSettings settings;
-        settings.port = options_.port;
-        settings.code_choice = options_.code;
-        settings.auto_detect = !options_.code.has_value();
-        settings.bind_address = options_.bind_address;
-        return settings;
-    }
+    MainSettings read_settings() override { return options_.settings; }
 
     // Each request dropped for not being a "POST" is one line on the error
     // stream, once for each method and target (browsers retry a GET that gets
@@ -119,7 +112,7 @@ public:
     void dispatch_pending() override {
         if (!announced_ && job_ != nullptr && job_->listening_port() != 0) {
             std::fprintf(err_, "postori-capture: waiting for a form on %s (Ctrl+C cancels)\n",
-                         listening_place(options_.bind_address, job_->listening_port()).c_str());
+                         listening_place(options_.settings.bind_address, job_->listening_port()).c_str());
             std::fflush(err_);
             announced_ = true;
         }
@@ -148,7 +141,8 @@ public:
         switch (report.failure) {
             case RunFailure::CannotListen:
                 exit_ = CaptureExit::CannotListen;
-                fail("cannot listen on " + listening_place(options_.bind_address, options_.port) + cause);
+                fail("cannot listen on " + listening_place(options_.settings.bind_address, options_.settings.port) +
+                     cause);
                 break;
             case RunFailure::NoThread:
                 exit_ = CaptureExit::Failed;

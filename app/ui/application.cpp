@@ -3,6 +3,7 @@
 
 #include <QApplication>
 
+#include "app/ui/accessibility.h"
 #include "app/ui/main_dialog.h"
 #include "app/ui/platform.h"
 
@@ -15,6 +16,7 @@ int run_application(int argc, char** argv) {
     QApplication app(qt_argc, argv);
     install_translations(app);
     install_font_substitutes();
+    install_accessibility();
     QApplication::setWindowIcon(main_icon());
     // Lets the desktop match the windows to the installed menu entry
     // (postori.desktop), its name and icon.

@@ -14,20 +14,18 @@
 #include <QWindow>
 #include <iterator>
 
+#include "app/core/captured_values.h"
 #include "app/ui/platform.h"
 #include "app/ui/result_pane.h"
 
 namespace postori {
 namespace {
 
-// The code buttons in their group's order, and the code each stands for.
-constexpr CodeChoice CODE_BUTTONS[] = {CodeChoice::EucJp, CodeChoice::ShiftJis, CodeChoice::Utf8};
-
 // The index of the code button of `code` in the group starting at IDC_EUC
-// (-1: none checked).
+// (-1: none checked); the buttons stand in the order of CODE_NAMES.
 std::int32_t code_button_index(std::optional<CodeChoice> code) {
-    for (std::int32_t index = 0; index < static_cast<std::int32_t>(std::size(CODE_BUTTONS)); ++index) {
-        if (code == CODE_BUTTONS[index]) {
+    for (std::int32_t index = 0; index < static_cast<std::int32_t>(std::size(CODE_NAMES)); ++index) {
+        if (code == CODE_NAMES[index].code) {
             return index;
         }
     }
@@ -35,10 +33,10 @@ std::int32_t code_button_index(std::optional<CodeChoice> code) {
 }
 
 std::optional<CodeChoice> code_of_button(std::int32_t index) {
-    if (index < 0 || index >= static_cast<std::int32_t>(std::size(CODE_BUTTONS))) {
+    if (index < 0 || index >= static_cast<std::int32_t>(std::size(CODE_NAMES))) {
         return std::nullopt;
     }
-    return CODE_BUTTONS[index];
+    return CODE_NAMES[index].code;
 }
 
 }  // namespace
@@ -231,8 +229,17 @@ void MainDialog::report(const RunReport& report) {
 }
 
 void MainDialog::show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource /*source*/) {
+    show_result(result, code);
+}
+
+void MainDialog::show_result(const CaptureResult& result, std::optional<CodeChoice> code) {
+    // A copy: the run's job goes when the run ends.
+    if (!shown_result_ || &result != &*shown_result_) {
+        shown_result_ = result;
+    }
+    shown_code_ = code;
+    result_pane_->show_rows(result_rows(shown_result_->fields, code));
     members_.code_choice = code;
-    show_fields(*result_pane_, result.fields, code);
     update_data(false);
 }
 

@@ -75,6 +75,14 @@ public:
     // What the last capture run reported.
     [[nodiscard]] const RunReport& last_report() const { return last_report_; }
 
+    // Shows the fields of `result` as rows, read in `code`, and `code` as
+    // the code chosen; the window keeps the result it shows.
+    void show_result(const CaptureResult& result, std::optional<CodeChoice> code);
+    // The capture the rows show now, and the code they were read in; none
+    // before the first completed capture.
+    [[nodiscard]] const std::optional<CaptureResult>& shown_result() const { return shown_result_; }
+    [[nodiscard]] std::optional<CodeChoice> shown_code() const { return shown_code_; }
+
     void show_version_box();
 
 protected:
@@ -101,6 +109,8 @@ private:
     std::unique_ptr<WaitingDialog> waiting_;
     bool capturing_ = false;
     RunReport last_report_;
+    std::optional<CaptureResult> shown_result_;
+    std::optional<CodeChoice> shown_code_;
 };
 
 }  // namespace postori

@@ -2,6 +2,7 @@
 #include "app/ui/platform.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -51,6 +52,24 @@ private:
 
 QtMessageBoxes qt_message_boxes;
 MessageBoxes* current_message_boxes = &qt_message_boxes;
+
+class ClipboardSelection final : public PrimarySelection {
+public:
+    void offer(const QString& text) override {
+        if (QGuiApplication::clipboard()->supportsSelection()) {
+            QGuiApplication::clipboard()->setText(text, QClipboard::Selection);
+        }
+    }
+    [[nodiscard]] QString text() const override {
+        if (!QGuiApplication::clipboard()->supportsSelection()) {
+            return {};
+        }
+        return QGuiApplication::clipboard()->text(QClipboard::Selection);
+    }
+};
+
+ClipboardSelection clipboard_selection;
+PrimarySelection* current_primary_selection = &clipboard_selection;
 
 }  // namespace
 
@@ -208,6 +227,20 @@ MessageBoxes* set_message_boxes(MessageBoxes* boxes) {
     MessageBoxes* previous = current_message_boxes;
     current_message_boxes = boxes != nullptr ? boxes : &qt_message_boxes;
     return previous == &qt_message_boxes ? nullptr : previous;
+}
+
+void offer_primary_selection(const QString& text) {
+    current_primary_selection->offer(text);
+}
+
+QString primary_selection_text() {
+    return current_primary_selection->text();
+}
+
+PrimarySelection* set_primary_selection(PrimarySelection* selection) {
+    PrimarySelection* previous = current_primary_selection;
+    current_primary_selection = selection != nullptr ? selection : &clipboard_selection;
+    return previous == &clipboard_selection ? nullptr : previous;
 }
 
 }  // namespace postori

@@ -70,4 +70,20 @@ bool ask_yes_no(QWidget* owner, std::string_view text, std::string_view title);
 // Returns the one installed before.
 MessageBoxes* set_message_boxes(MessageBoxes* boxes);
 
+// The primary selection of X11 and Wayland desktops: what any selection in a
+// text field offers and a middle click pastes. Where the window system has
+// none, offering does nothing and the text is empty.
+class PrimarySelection {
+public:
+    virtual ~PrimarySelection() = default;
+    virtual void offer(const QString& text) = 0;
+    [[nodiscard]] virtual QString text() const = 0;
+};
+void offer_primary_selection(const QString& text);
+[[nodiscard]] QString primary_selection_text();
+// Installs `selection` in place of the clipboard's primary selection (tests:
+// Qt's offscreen platform has none); nullptr puts the clipboard's back.
+// Returns the one installed before.
+PrimarySelection* set_primary_selection(PrimarySelection* selection);
+
 }  // namespace postori

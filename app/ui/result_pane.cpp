@@ -95,6 +95,16 @@ int ResultPane::client_height() const {
     return contentsRect().height();
 }
 
+void ResultPane::show_rows(const std::vector<ResultRow>& rows) {
+    clear_rows();
+    // Every row is laid out for the width measured once.
+    const int pane_width = client_width();
+    for (const ResultRow& row : rows) {
+        add_row(row, pane_width);
+    }
+    set_scroll_extent(rows_height(rows));
+}
+
 void ResultPane::clear_rows() {
     // The rows leave the pane at once: their bands are hidden, and destroyed
     // with their rows when the event loop next turns, after the new rows are
@@ -107,6 +117,7 @@ void ResultPane::clear_rows() {
         band->deleteLater();
     }
     bands_.clear();
+    edited_ = false;
     if (scroll_ != nullptr) {
         scroll_->setValue(0);
     }
@@ -125,10 +136,10 @@ QWidget* ResultPane::band_for_row(std::size_t index, int top, int pane_width) {
     return bands_.back();
 }
 
-void ResultPane::add_row(std::string_view name, std::string_view value, int lines, int top, int pane_width) {
+void ResultPane::add_row(const ResultRow& row, int pane_width) {
     const std::size_t index = name_rows_.size();
-    const RowRects rects = row_rects(pane_width, top, lines);
-    QWidget* band = band_for_row(index, top, pane_width);
+    const RowRects rects = row_rects(pane_width, row.top, row.lines);
+    QWidget* band = band_for_row(index, row.top, pane_width);
     const int band_top = band->y() + offset_;
     const int bottom = rects.value.y + rects.value.height - band_top;
     if (bottom > band->height()) {
@@ -140,15 +151,18 @@ void ResultPane::add_row(std::string_view name, std::string_view value, int line
     name_box->setGeometry(rects.name.x, rects.name.y - band_top, rects.name.width, rects.name.height);
     name_box->setProperty("control_id", NAME_ROW_ID_BASE + static_cast<int>(index));
     name_box->setFocusPolicy(Qt::ClickFocus);
-    name_box->setText(window_text(name));
+    name_box->setText(window_text(row.name));
     name_box->setCursorPosition(0);
 
     auto* value_box = new ValueBox(band);
     value_box->setGeometry(rects.value.x, rects.value.y - band_top, rects.value.width, rects.value.height);
     value_box->setProperty("control_id", VALUE_ROW_ID_BASE + static_cast<int>(index));
     value_box->setFocusPolicy(Qt::ClickFocus);
-    // The value exactly as converted, line ends included.
-    value_box->set_text(window_text(value));
+    // The value exactly as converted, line ends included; screen readers
+    // call the box by its field's name.
+    value_box->set_text(window_text(row.value));
+    value_box->setAccessibleName(window_text(row.decoded_name));
+    value_box->set_on_edited([this] { edited_ = true; });
 
     name_box->show();
     value_box->show();

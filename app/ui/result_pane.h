@@ -5,11 +5,10 @@
 #pragma once
 
 #include <QFrame>
-#include <string_view>
 #include <vector>
 
-#include "app/core/capture_run.h"
 #include "app/core/result_layout.h"
+#include "app/core/result_rows.h"
 
 class QLineEdit;
 class QScrollBar;
@@ -18,7 +17,7 @@ namespace postori {
 
 class ValueBox;
 
-class ResultPane final : public QFrame, public ResultRows {
+class ResultPane final : public QFrame {
 public:
     // The rows are children of the pane's client area and go with it.
     explicit ResultPane(QWidget* parent);
@@ -31,11 +30,18 @@ public:
     // coordinates and clipped to it.
     [[nodiscard]] QWidget* client() const { return client_; }
 
-    void clear_rows() override;
-    [[nodiscard]] int client_width() const override;
+    [[nodiscard]] int client_width() const;
     [[nodiscard]] int client_height() const;
-    void add_row(std::string_view name, std::string_view value, int lines, int top, int pane_width) override;
-    void set_scroll_extent(std::int64_t total_height) override;
+
+    // Shows `rows` in place of the rows before, from the top: two boxes each,
+    // laid out for the client area's width as it is now, and the scroll
+    // range for their height.
+    void show_rows(const std::vector<ResultRow>& rows);
+    // Removes every row and puts the scroll position back to 0.
+    void clear_rows();
+    // True once any value box was changed by the user since the rows were
+    // shown.
+    [[nodiscard]] bool edited_since_shown() const { return edited_; }
 
     // A notification of the scroll bar: moves the rows by the distance the
     // code gives, within the scroll range.
@@ -50,6 +56,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void add_row(const ResultRow& row, int pane_width);
+    void set_scroll_extent(std::int64_t total_height);
     [[nodiscard]] int scroll_target(ScrollCode code, int thumb) const;
     void follow_scroll_position(int position);
     QWidget* band_for_row(std::size_t index, int top, int pane_width);
@@ -64,6 +72,7 @@ private:
     // children of the client area: Qt's cost of adding a child grows with its
     // siblings, and a thousand rows as direct siblings take twice as long.
     std::vector<QWidget*> bands_;
+    bool edited_ = false;
 };
 
 }  // namespace postori

@@ -140,7 +140,6 @@ TemplateDialog::TemplateDialog(int template_id, QWidget* owner, const ControlFac
     const PixelRect client = map_dialog_rect({0, 0, template_.cx, template_.cy}, base_units_);
     setFixedSize(client.width, client.height);
 
-    std::vector<QWidget*> built;
     QWidget* previous_tab_stop = nullptr;
     QButtonGroup* group = nullptr;
     int group_first_id = IDC_STATIC;
@@ -191,11 +190,11 @@ TemplateDialog::TemplateDialog(int template_id, QWidget* owner, const ControlFac
             }
         }
         widget->setVisible((item.style & CS_HIDDEN) == 0);
-        built.push_back(widget);
+        in_order_.push_back(widget);
     }
     // The first control of a template lies on top of those after it (the
     // group box under its buttons); Qt stacks later children higher.
-    for (auto widget = built.rbegin(); widget != built.rend(); ++widget) {
+    for (auto widget = in_order_.rbegin(); widget != in_order_.rend(); ++widget) {
         (*widget)->raise();
     }
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "app/core/dialog_units.h"
 #include "app/core/resources.h"
@@ -33,6 +34,9 @@ public:
 
     // The control with `id`, or nullptr.
     [[nodiscard]] QWidget* control(int id) const;
+    // Every control in template order: the order of the screen, in which
+    // screen readers give them.
+    [[nodiscard]] const std::vector<QWidget*>& controls_in_order() const { return in_order_; }
 
     // The dialog's commands: IDOK (Enter, the OK button) and IDCANCEL (Esc,
     // the close box, the cancel button). By default each ends the dialog
@@ -57,6 +61,7 @@ private:
     const DialogTemplate& template_;
     DialogBaseUnits base_units_;
     std::map<int, QWidget*> controls_;
+    std::vector<QWidget*> in_order_;
     // Radio groups by the id of their first button.
     std::map<int, QButtonGroup*> radio_groups_;
 };

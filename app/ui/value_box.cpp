@@ -1,96 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/value_box.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
-#include <QFontMetricsF>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyle>
+#include <QStyleHints>
 #include <QStyleOptionFrame>
-#include <QStyleOptionSlider>
+#include <QTextLayout>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <string_view>
 #include <utility>
 
+#include "app/ui/glyph_advances.h"
+#include "app/ui/platform.h"
+
 namespace postori {
-
-// The advances of a font's characters, looked up once per character and
-// shared by every box with that font: a very long line is measured by table
-// look-ups, not by laying it out.
-class GlyphAdvances {
-public:
-    explicit GlyphAdvances(const QFont& font) : metrics_(font), mark_font_(font), table_(0x10000, -1.0F) {
-        mark_font_.setPixelSize(std::max(7, font.pixelSize() * 5 / 6));
-        mark_metrics_ = QFontMetricsF(mark_font_);
-        tab_ = 4 * metrics_.averageCharWidth();
-    }
-
-    static std::shared_ptr<GlyphAdvances> of_font(const QFont& font) {
-        static std::map<QString, std::weak_ptr<GlyphAdvances>> shared;
-        std::weak_ptr<GlyphAdvances>& entry = shared[font.key()];
-        std::shared_ptr<GlyphAdvances> advances = entry.lock();
-        if (!advances) {
-            advances = std::make_shared<GlyphAdvances>(font);
-            entry = advances;
-        }
-        return advances;
-    }
-
-    // The advance of `unit`, and of a surrogate pair (on its first unit).
-    double of(std::u16string_view text, std::size_t at) {
-        const char16_t unit = text[at];
-        if (unit >= 0xD800 && unit <= 0xDFFF) {
-            if (unit <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF) {
-                const QChar pair[] = {QChar(unit), QChar(text[at + 1])};
-                return metrics_.horizontalAdvance(QString(pair, 2));
-            }
-            return unit <= 0xDBFF ? of(u"\uFFFD", 0) : 0.0;
-        }
-        float& advance = table_[unit];
-        if (advance < 0) {
-            if (shown_as_mark(unit)) {
-                advance = static_cast<float>(mark_metrics_.horizontalAdvance(mark_label(unit)) + 4);
-            } else if (unit == u'\t') {
-                advance = static_cast<float>(tab_);
-            } else {
-                advance = static_cast<float>(metrics_.horizontalAdvance(QChar(unit)));
-            }
-        }
-        return advance;
-    }
-
-    // What the mark of a control character says.
-    static QString mark_label(char16_t unit) {
-        if (unit == u'\n') {
-            return QStringLiteral("LF");
-        }
-        return QStringLiteral("%1").arg(static_cast<int>(unit), 2, 16, QLatin1Char('0')).toUpper();
-    }
-
-    [[nodiscard]] const QFont& mark_font() const { return mark_font_; }
-
-private:
-    QFontMetricsF metrics_;
-    QFont mark_font_;
-    QFontMetricsF mark_metrics_{QFont()};
-    double tab_ = 0;
-    std::vector<float> table_;
-};
-
 namespace {
 
-// Scroll-bar repeats: the first after a press, then each while held.
-constexpr int REPEAT_FIRST_MS = 500;
-constexpr int REPEAT_NEXT_MS = 50;
 // Room left of the first character, as in a single-line edit box.
 constexpr int TEXT_INDENT = 2;
 
@@ -98,40 +35,49 @@ std::u16string_view units(const QString& text) {
     return {reinterpret_cast<const char16_t*>(text.constData()), static_cast<std::size_t>(text.size())};
 }
 
+QString qstring(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+// A part of `text` for drawing, without copying it.
+QString raw_part(const std::u16string& text, std::size_t at, std::size_t length) {
+    return QString::fromRawData(reinterpret_cast<const QChar*>(text.data() + at), static_cast<qsizetype>(length));
+}
+
+std::size_t to_size(qsizetype position) {
+    return static_cast<std::size_t>(std::max<qsizetype>(0, position));
+}
+
+// Cursor moves by key: the steps ValueEdit takes alone, and the vertical
+// ones that need the glyphs' widths.
 enum class Move {
-    NextChar,
-    PreviousChar,
-    NextWord,
-    PreviousWord,
-    LineStart,
-    LineEnd,
+    Step,
     NextLine,
     PreviousLine,
     NextPage,
     PreviousPage,
-    TextStart,
-    TextEnd,
 };
 
 struct MoveKey {
     QKeySequence::StandardKey move;
     QKeySequence::StandardKey select;
     Move what;
+    CursorStep step;
 };
 
 constexpr MoveKey MOVE_KEYS[] = {
-    {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Move::NextChar},
-    {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Move::PreviousChar},
-    {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Move::NextWord},
-    {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Move::PreviousWord},
-    {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Move::LineStart},
-    {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Move::LineEnd},
-    {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Move::NextLine},
-    {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Move::PreviousLine},
-    {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Move::NextPage},
-    {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Move::PreviousPage},
-    {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, Move::TextStart},
-    {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Move::TextEnd},
+    {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Move::Step, CursorStep::NextChar},
+    {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Move::Step, CursorStep::PreviousChar},
+    {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Move::Step, CursorStep::NextWord},
+    {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Move::Step, CursorStep::PreviousWord},
+    {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Move::Step, CursorStep::LineStart},
+    {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Move::Step, CursorStep::LineEnd},
+    {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, Move::Step, CursorStep::TextStart},
+    {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Move::Step, CursorStep::TextEnd},
+    {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Move::NextLine, CursorStep::NextChar},
+    {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Move::PreviousLine, CursorStep::NextChar},
+    {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Move::NextPage, CursorStep::NextChar},
+    {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Move::PreviousPage, CursorStep::NextChar},
 };
 
 constexpr QKeySequence::StandardKey EDIT_KEYS[] = {
@@ -170,41 +116,85 @@ bool is_box_key(const QKeyEvent* event) {
     return typed_text(event) || event->key() == Qt::Key_Backspace;
 }
 
-// Qt's own texts for an edit box's menu, translated like the rest of Qt.
-QString menu_text(const char* text) {
-    return QCoreApplication::translate("QWidgetTextControl", text);
+// Qt's own texts for an edit box's menu, translated like the rest of Qt,
+// with the command's key after a tab as Qt's editors show it.
+QString menu_text(const char* text, QKeySequence::StandardKey key) {
+    QString shown = QCoreApplication::translate("QWidgetTextControl", text);
+    const QKeySequence sequence(key);
+    if (QGuiApplication::styleHints()->showShortcutsInContextMenus() && !sequence.isEmpty()) {
+        shown += QLatin1Char('\t') + sequence.toString(QKeySequence::NativeText);
+    }
+    return shown;
+}
+
+// The formats an input method gives the parts of its composition.
+QList<QTextLayout::FormatRange> preedit_formats(const QInputMethodEvent& event) {
+    QList<QTextLayout::FormatRange> formats;
+    for (const QInputMethodEvent::Attribute& attribute : event.attributes()) {
+        if (attribute.type != QInputMethodEvent::TextFormat) {
+            continue;
+        }
+        const QTextCharFormat format = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
+        if (format.isValid() && attribute.length > 0) {
+            formats.append({attribute.start, attribute.length, format});
+        }
+    }
+    return formats;
 }
 
 }  // namespace
 
-ValueBox::ValueBox(QWidget* parent) : QWidget(parent), advances_(GlyphAdvances::of_font(font())) {
+ValueBox::ValueBox(QWidget* parent)
+    : QWidget(parent), scroll_bar_(new QScrollBar(Qt::Vertical, this)), advances_(GlyphAdvances::of_font(font())) {
     setAttribute(Qt::WA_InputMethodEnabled);
     setAttribute(Qt::WA_KeyCompression, false);
     setFocusPolicy(Qt::ClickFocus);
     setCursor(Qt::IBeamCursor);
-    lines_ = split_lines({});
+    scroll_bar_->setCursor(Qt::ArrowCursor);
+    scroll_bar_->setFocusPolicy(Qt::NoFocus);
+    scroll_bar_->setSingleStep(1);
+    // The scroll bar's position is the first line shown.
+    connect(scroll_bar_, &QScrollBar::valueChanged, this, [this](int first) {
+        first_line_ = first;
+        update(text_rect());
+    });
     edges_.resize(1);
+    place_scroll_bar();
 }
 
 ValueBox::~ValueBox() = default;
 
+int ValueBox::frame_width() const {
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    return style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, this);
+}
+
+void ValueBox::place_scroll_bar() {
+    // Inside the frame on the right, as an edit box has it.
+    const int border = frame_width();
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    scroll_bar_->setGeometry(width() - border - extent, border, extent, std::max(0, height() - 2 * border));
+    update_scroll_range();
+}
+
 void ValueBox::set_text(const QString& text) {
-    text_ = text;
-    cursor_ = anchor_ = 0;
+    edit_.set_text(std::u16string(units(text)));
     first_line_ = 0;
     scroll_x_ = 0;
     goal_x_ = -1;
-    can_undo_ = false;
-    typing_run_ = false;
-    undo_text_.clear();
     text_changed();
+    scroll_bar_->setValue(0);
+}
+
+QString ValueBox::text() const {
+    return qstring(edit_.text());
 }
 
 void ValueBox::text_changed() {
-    lines_ = split_lines(units(text_));
     edges_.clear();
-    edges_.resize(lines_.size());
-    set_first_line(first_line_);
+    edges_.resize(edit_.lines().size());
+    update_scroll_range();
     update();
 }
 
@@ -212,21 +202,14 @@ int ValueBox::line_height() const {
     return std::max(1, fontMetrics().lineSpacing());
 }
 
-QRect ValueBox::scroll_bar_rect() const {
-    QStyleOptionFrame frame;
-    frame.initFrom(this);
-    const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, this);
-    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    return {width() - border - extent, border, extent, std::max(0, height() - 2 * border)};
+QRect ValueBox::text_rect() const {
+    const int border = frame_width();
+    return {border + TEXT_INDENT, border + 1, std::max(0, scroll_bar_->x() - border - TEXT_INDENT - 1),
+            std::max(0, height() - 2 * border - 2)};
 }
 
-QRect ValueBox::text_rect() const {
-    QStyleOptionFrame frame;
-    frame.initFrom(this);
-    const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, this);
-    const QRect bar = scroll_bar_rect();
-    return QRect(border + TEXT_INDENT, border + 1, std::max(0, bar.left() - border - TEXT_INDENT - 1),
-                 std::max(0, height() - 2 * border - 2));
+QRect ValueBox::scroll_bar_rect() const {
+    return scroll_bar_->geometry();
 }
 
 int ValueBox::visible_lines() const {
@@ -237,19 +220,22 @@ QSize ValueBox::sizeHint() const {
     return {200, line_height() + 4};
 }
 
+void ValueBox::update_scroll_range() {
+    QScrollBar* bar = scroll_bar_;
+    bar->setPageStep(visible_lines());
+    bar->setRange(0, last_first_line(line_count(), visible_lines()));
+    set_first_line(first_line_);
+}
+
 void ValueBox::set_first_line(int first) {
-    first = std::clamp(first, 0, last_first_line(line_count(), visible_lines()));
-    if (first != first_line_) {
-        first_line_ = first;
-        update();
-    }
+    scroll_bar_->setValue(first);
 }
 
 const std::vector<double>& ValueBox::edges_of(std::size_t line) const {
     std::unique_ptr<std::vector<double>>& cached = edges_[line];
     if (!cached) {
-        const TextLine& span = lines_[line];
-        const std::u16string_view text = units(text_);
+        const TextLine& span = edit_.lines()[line];
+        const std::u16string_view text = edit_.text();
         cached = std::make_unique<std::vector<double>>(span.length + 1);
         std::vector<double>& edges = *cached;
         double x = 0;
@@ -262,43 +248,72 @@ const std::vector<double>& ValueBox::edges_of(std::size_t line) const {
     return *cached;
 }
 
-double ValueBox::x_of(qsizetype position) const {
-    const auto at = static_cast<std::size_t>(position);
-    const std::size_t line = line_of(lines_, at);
-    const std::vector<double>& edges = edges_of(line);
-    return edges[std::min(at - lines_[line].start, lines_[line].length)];
+double ValueBox::x_of(std::size_t position) const {
+    const std::vector<TextLine>& lines = edit_.lines();
+    const std::size_t line = line_of(lines, position);
+    return edges_of(line)[std::min(position - lines[line].start, lines[line].length)];
 }
 
-qsizetype ValueBox::position_at(const QPoint& point) const {
+double ValueBox::shown_x(std::size_t position) const {
+    // A composition stands at the cursor: what follows it on its line moves
+    // right by its width.
+    const double x = x_of(position);
+    if (composing() && position >= edit_.cursor() && line_of(edit_.lines(), position) == edit_.cursor_line()) {
+        return x + preedit_width_;
+    }
+    return x;
+}
+
+std::size_t ValueBox::position_of(const QPoint& point) const {
     const QRect area = text_rect();
     const int row = point.y() < area.top() ? -1 : (point.y() - area.top()) / line_height();
     const auto line = static_cast<std::size_t>(std::clamp(first_line_ + row, 0, line_count() - 1));
     const double x = point.x() - area.left() + scroll_x_;
-    const std::size_t at = lines_[line].start + boundary_at_x(edges_of(line), x);
-    return static_cast<qsizetype>(valid_position(units(text_), at));
+    const std::size_t at = edit_.lines()[line].start + boundary_at_x(edges_of(line), x);
+    return valid_position(edit_.text(), at);
 }
 
-QRect ValueBox::cursor_rect() const {
+qsizetype ValueBox::position_at(const QPoint& point) const {
+    return static_cast<qsizetype>(position_of(point));
+}
+
+QRect ValueBox::cursor_rect_at(std::size_t position, double x) const {
     const QRect area = text_rect();
-    const int line = static_cast<int>(line_of(lines_, static_cast<std::size_t>(cursor_)));
-    const int x = area.left() + static_cast<int>(std::floor(x_of(cursor_) - scroll_x_));
+    const int line = static_cast<int>(line_of(edit_.lines(), position));
+    const int left = area.left() + static_cast<int>(std::floor(x - scroll_x_));
     const int y = area.top() + (line - first_line_) * line_height();
-    return {x - 1, y, 3, line_height()};
+    return {left - 1, y, 3, line_height()};
+}
+
+QRect ValueBox::caret_rect() const {
+    const std::size_t at = edit_.cursor();
+    return cursor_rect_at(at, x_of(at) + (composing() ? preedit_cursor_x_ : 0.0));
+}
+
+QRect ValueBox::position_rect(qsizetype position) const {
+    const std::size_t at = valid_position(edit_.text(), to_size(position));
+    return cursor_rect_at(at, shown_x(at));
 }
 
 void ValueBox::show_cursor() {
-    const int line = static_cast<int>(line_of(lines_, static_cast<std::size_t>(cursor_)));
-    set_first_line(first_line_to_show(first_line_, line, visible_lines()));
+    set_first_line(first_line_to_show(first_line_, static_cast<int>(edit_.cursor_line()), visible_lines()));
     const double margin = 4.0 * fontMetrics().averageCharWidth();
-    const double scroll = scroll_to_show(scroll_x_, x_of(cursor_), text_rect().width(), margin);
-    if (scroll != scroll_x_) {
-        scroll_x_ = scroll;
-    }
+    const double caret = x_of(edit_.cursor()) + (composing() ? preedit_cursor_x_ : 0.0);
+    scroll_x_ = scroll_to_show(scroll_x_, caret, text_rect().width(), margin);
     restart_blink();
     update();
     if (hasFocus()) {
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImCursorPosition | Qt::ImAnchorPosition);
     }
+}
+
+void ValueBox::show_range(qsizetype from, qsizetype to) {
+    const std::size_t end = valid_position(edit_.text(), to_size(to));
+    const std::size_t begin = valid_position(edit_.text(), to_size(from));
+    set_first_line(first_line_to_show(first_line_, static_cast<int>(line_of(edit_.lines(), end)), visible_lines()));
+    set_first_line(first_line_to_show(first_line_, static_cast<int>(line_of(edit_.lines(), begin)), visible_lines()));
+    scroll_x_ = scroll_to_show(scroll_x_, x_of(begin), text_rect().width(), 0);
+    update();
 }
 
 void ValueBox::restart_blink() {
@@ -311,79 +326,101 @@ void ValueBox::restart_blink() {
     }
 }
 
-void ValueBox::set_cursor_position(qsizetype position, bool keep_anchor) {
-    cursor_ = static_cast<qsizetype>(
-        valid_position(units(text_), static_cast<std::size_t>(std::max<qsizetype>(0, position))));
-    if (!keep_anchor) {
-        anchor_ = cursor_;
-    }
-    typing_run_ = false;
+void ValueBox::moved(bool selection_changed) {
     show_cursor();
+    if (selection_changed && edit_.has_selection() && !selecting_) {
+        // Any selection is offered as the primary selection, as in every
+        // text field of the desktop (one made by dragging, once the button
+        // is let go).
+        offer_primary_selection(selected_text());
+    }
+    if (QAccessible::isActive()) {
+        if (selection_changed) {
+            const UnitRange range = edit_.selection();
+            QAccessibleTextSelectionEvent selection(this, static_cast<int>(range.begin), static_cast<int>(range.end));
+            QAccessible::updateAccessibility(&selection);
+        }
+        QAccessibleTextCursorEvent cursor(this, static_cast<int>(edit_.cursor()));
+        QAccessible::updateAccessibility(&cursor);
+    }
+}
+
+void ValueBox::changed(const TextChange& change) {
+    if (change.empty()) {
+        return;
+    }
+    goal_x_ = -1;
+    text_changed();
+    show_cursor();
+    if (QAccessible::isActive()) {
+        const auto at = static_cast<int>(change.at);
+        const QString inserted = qstring(std::u16string_view(edit_.text()).substr(change.at, change.inserted));
+        if (change.removed.empty()) {
+            QAccessibleTextInsertEvent event(this, at, inserted);
+            QAccessible::updateAccessibility(&event);
+        } else if (change.inserted == 0) {
+            QAccessibleTextRemoveEvent event(this, at, qstring(change.removed));
+            QAccessible::updateAccessibility(&event);
+        } else {
+            QAccessibleTextUpdateEvent event(this, at, qstring(change.removed), inserted);
+            QAccessible::updateAccessibility(&event);
+        }
+        QAccessibleTextCursorEvent cursor(this, static_cast<int>(edit_.cursor()));
+        QAccessible::updateAccessibility(&cursor);
+    }
+    if (on_edited_) {
+        // Only the first change since the text was set is news.
+        std::function<void()> tell = std::exchange(on_edited_, {});
+        tell();
+    }
+}
+
+void ValueBox::set_cursor_position(qsizetype position, bool keep_anchor) {
+    const bool had_selection = edit_.has_selection();
+    edit_.move_to(to_size(position), keep_anchor);
+    moved(had_selection || edit_.has_selection());
+}
+
+void ValueBox::set_selection(qsizetype anchor, qsizetype cursor) {
+    edit_.select(to_size(anchor), to_size(cursor));
+    moved(true);
 }
 
 QString ValueBox::selected_text() const {
-    const qsizetype begin = std::min(cursor_, anchor_);
-    return text_.mid(begin, std::max(cursor_, anchor_) - begin);
+    return qstring(edit_.selected_text());
 }
 
 void ValueBox::select_all() {
-    anchor_ = 0;
-    cursor_ = text_.size();
-    typing_run_ = false;
-    show_cursor();
+    edit_.select_all();
+    moved(true);
 }
 
 void ValueBox::copy() const {
-    if (has_selection()) {
+    if (edit_.has_selection()) {
         QGuiApplication::clipboard()->setText(selected_text());
     }
 }
 
 void ValueBox::cut() {
-    if (has_selection()) {
+    if (edit_.has_selection()) {
         copy();
-        replace_selection({});
+        changed(edit_.replace_selection({}));
     }
 }
 
 void ValueBox::paste() {
     const QString pasted = QGuiApplication::clipboard()->text();
     if (!pasted.isEmpty()) {
-        replace_selection(pasted);
+        changed(edit_.replace_selection(units(pasted)));
     }
-}
-
-void ValueBox::remember_for_undo(bool typing) {
-    // Typing joins the change before it while nothing else happened between.
-    if (!(typing && typing_run_ && !has_selection())) {
-        undo_text_ = text_;
-        undo_cursor_ = std::min(cursor_, anchor_);
-    }
-    can_undo_ = true;
-    typing_run_ = typing;
-}
-
-void ValueBox::replace_selection(const QString& with, bool typing) {
-    remember_for_undo(typing);
-    const qsizetype begin = std::min(cursor_, anchor_);
-    text_.replace(begin, std::max(cursor_, anchor_) - begin, with);
-    cursor_ = anchor_ = begin + with.size();
-    goal_x_ = -1;
-    text_changed();
-    show_cursor();
 }
 
 void ValueBox::undo() {
-    if (!can_undo_) {
-        return;
-    }
-    std::swap(text_, undo_text_);
-    const qsizetype cursor = undo_cursor_;
-    undo_cursor_ = std::min(cursor_, anchor_);
-    cursor_ = anchor_ = std::min(cursor, text_.size());
-    typing_run_ = false;
-    text_changed();
-    show_cursor();
+    changed(edit_.undo());
+}
+
+void ValueBox::replace_range(qsizetype from, qsizetype to, const QString& with) {
+    changed(edit_.replace_range(to_size(from), to_size(to), units(with)));
 }
 
 bool ValueBox::handle_movement(QKeyEvent* event) {
@@ -399,37 +436,19 @@ bool ValueBox::handle_movement(QKeyEvent* event) {
     if (found == nullptr) {
         return false;
     }
-    const std::u16string_view text = units(text_);
-    const auto at = static_cast<std::size_t>(cursor_);
-    const std::size_t line = line_of(lines_, at);
-    std::size_t target = at;
-    bool vertical = false;
-    const auto to_line = [&](int by) {
+    // Up and down keep the x the cursor had before the first of them.
+    const auto to_line = [this](int by) {
         if (goal_x_ < 0) {
-            goal_x_ = x_of(cursor_);
+            goal_x_ = x_of(edit_.cursor());
         }
-        const auto next = static_cast<std::size_t>(std::clamp(static_cast<int>(line) + by, 0, line_count() - 1));
-        vertical = true;
-        return lines_[next].start + boundary_at_x(edges_of(next), goal_x_);
+        const int line = std::clamp(static_cast<int>(edit_.cursor_line()) + by, 0, line_count() - 1);
+        const auto next = static_cast<std::size_t>(line);
+        return edit_.lines()[next].start + boundary_at_x(edges_of(next), goal_x_);
     };
+    std::size_t target = edit_.cursor();
     switch (found->what) {
-        case Move::NextChar:
-            target = next_position(text, at);
-            break;
-        case Move::PreviousChar:
-            target = previous_position(text, at);
-            break;
-        case Move::NextWord:
-            target = next_word_start(text, at);
-            break;
-        case Move::PreviousWord:
-            target = previous_word_start(text, at);
-            break;
-        case Move::LineStart:
-            target = lines_[line].start;
-            break;
-        case Move::LineEnd:
-            target = lines_[line].end_position();
+        case Move::Step:
+            target = edit_.target_of(found->step);
             break;
         case Move::NextLine:
             target = to_line(1);
@@ -445,30 +464,16 @@ bool ValueBox::handle_movement(QKeyEvent* event) {
             target = to_line(-visible_lines());
             set_first_line(first_line_ - visible_lines());
             break;
-        case Move::TextStart:
-            target = 0;
-            break;
-        case Move::TextEnd:
-            target = text.size();
-            break;
     }
-    const double goal = goal_x_;
+    const double goal = found->what == Move::Step ? -1 : goal_x_;
     set_cursor_position(static_cast<qsizetype>(target), select);
-    goal_x_ = vertical ? goal : -1;
+    goal_x_ = goal;
     return true;
 }
 
 bool ValueBox::handle_editing(QKeyEvent* event) {
-    const std::u16string_view text = units(text_);
-    const auto at = static_cast<std::size_t>(cursor_);
-    const auto erase_to = [this](std::size_t other) {
-        if (!has_selection()) {
-            anchor_ = static_cast<qsizetype>(other);
-        }
-        if (has_selection()) {
-            replace_selection({});
-        }
-    };
+    const std::u16string_view text = edit_.text();
+    const std::size_t at = edit_.cursor();
     if (event->matches(QKeySequence::Copy)) {
         copy();
     } else if (event->matches(QKeySequence::Cut)) {
@@ -480,15 +485,15 @@ bool ValueBox::handle_editing(QKeyEvent* event) {
     } else if (event->matches(QKeySequence::SelectAll)) {
         select_all();
     } else if (event->matches(QKeySequence::Delete)) {
-        erase_to(next_position(text, at));
+        changed(edit_.erase_to(next_position(text, at)));
     } else if (event->matches(QKeySequence::Backspace) ||
                (event->key() == Qt::Key_Backspace &&
                 (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0)) {
-        erase_to(previous_position(text, at));
+        changed(edit_.erase_to(previous_position(text, at)));
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
-        erase_to(next_word_start(text, at));
+        changed(edit_.erase_to(next_word_start(text, at)));
     } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-        erase_to(previous_word_start(text, at));
+        changed(edit_.erase_to(previous_word_start(text, at)));
     } else {
         return false;
     }
@@ -506,8 +511,11 @@ bool ValueBox::event(QEvent* event) {
 
 void ValueBox::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if ((event->modifiers() & Qt::ControlModifier) != 0) {
-            replace_selection(QString::fromUtf16(TYPED_LINE_END.data(), static_cast<qsizetype>(TYPED_LINE_END.size())));
+        if (composing()) {
+            // Return belongs to the input method while it composes.
+            event->accept();
+        } else if ((event->modifiers() & Qt::ControlModifier) != 0) {
+            changed(edit_.replace_selection(TYPED_LINE_END));
         } else {
             // Left to the parents, up to the dialog: its default button.
             event->ignore();
@@ -518,7 +526,7 @@ void ValueBox::keyPressEvent(QKeyEvent* event) {
         return;
     }
     if (typed_text(event)) {
-        replace_selection(event->text(), true);
+        changed(edit_.replace_selection(units(event->text()), true));
         return;
     }
     event->ignore();
@@ -526,40 +534,67 @@ void ValueBox::keyPressEvent(QKeyEvent* event) {
 
 void ValueBox::inputMethodEvent(QInputMethodEvent* event) {
     if (event->replacementLength() > 0) {
-        const qsizetype from = std::clamp<qsizetype>(cursor_ + event->replacementStart(), 0, text_.size());
-        anchor_ = from;
-        cursor_ = std::min(from + event->replacementLength(), text_.size());
+        const std::size_t from =
+            valid_position(edit_.text(), to_size(static_cast<qsizetype>(edit_.cursor()) + event->replacementStart()));
+        edit_.select(from, from + static_cast<std::size_t>(event->replacementLength()));
     }
     if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
-        replace_selection(event->commitString(), true);
+        changed(edit_.replace_selection(units(event->commitString()), true));
     }
+
+    // The composition is laid out with the formats the input method gave
+    // its parts (the clause being converted, the rest), and its own cursor.
     preedit_ = event->preeditString();
-    update();
+    preedit_layout_.reset();
+    preedit_width_ = 0;
+    preedit_cursor_x_ = 0;
+    if (composing()) {
+        int cursor = static_cast<int>(preedit_.size());
+        preedit_cursor_shown_ = true;
+        for (const QInputMethodEvent::Attribute& attribute : event->attributes()) {
+            if (attribute.type == QInputMethodEvent::Cursor) {
+                cursor = std::clamp(attribute.start, 0, static_cast<int>(preedit_.size()));
+                preedit_cursor_shown_ = attribute.length != 0;
+            }
+        }
+        preedit_layout_ = std::make_unique<QTextLayout>(preedit_, font());
+        preedit_layout_->setFormats(preedit_formats(*event));
+        preedit_layout_->beginLayout();
+        QTextLine line = preedit_layout_->createLine();
+        line.setLineWidth(1e6);
+        preedit_layout_->endLayout();
+        preedit_width_ = line.naturalTextWidth();
+        preedit_cursor_x_ = line.cursorToX(cursor);
+    }
+    show_cursor();
     event->accept();
 }
 
 QVariant ValueBox::inputMethodQuery(Qt::InputMethodQuery query) const {
     // The text around the cursor stands for its line: an input method has
     // no use for a very long line whole.
-    constexpr qsizetype AROUND = 500;
-    const TextLine& line = lines_[line_of(lines_, static_cast<std::size_t>(cursor_))];
-    const qsizetype from = std::max(static_cast<qsizetype>(line.start), cursor_ - AROUND);
-    const qsizetype to = std::min(static_cast<qsizetype>(line.end_position()), cursor_ + AROUND);
+    constexpr std::size_t AROUND = 500;
+    const TextLine& line = edit_.lines()[edit_.cursor_line()];
+    const std::size_t cursor = edit_.cursor();
+    const std::size_t from = std::max(line.start, cursor > AROUND ? cursor - AROUND : 0);
+    const std::size_t to = std::min(line.end_position(), cursor + AROUND);
     switch (query) {
         case Qt::ImEnabled:
             return true;
         case Qt::ImCursorRectangle:
-            return cursor_rect();
+            // Where the composition's cursor stands: the candidate window
+            // opens beside it.
+            return caret_rect();
         case Qt::ImFont:
             return font();
         case Qt::ImHints:
             return static_cast<int>(Qt::ImhMultiLine);
         case Qt::ImCursorPosition:
-            return static_cast<int>(cursor_ - from);
+            return static_cast<int>(cursor - from);
         case Qt::ImAnchorPosition:
-            return static_cast<int>(std::clamp(anchor_, from, to) - from);
+            return static_cast<int>(std::clamp(edit_.anchor(), from, to) - from);
         case Qt::ImSurroundingText:
-            return text_.mid(from, to - from);
+            return qstring(std::u16string_view(edit_.text()).substr(from, to - from));
         case Qt::ImCurrentSelection:
             return selected_text();
         default:
@@ -567,43 +602,16 @@ QVariant ValueBox::inputMethodQuery(Qt::InputMethodQuery query) const {
     }
 }
 
-void ValueBox::init_scroll_bar_option(QStyleOptionSlider& option) const {
-    option.initFrom(this);
-    option.subControls = QStyle::SC_All;
-    option.activeSubControls = static_cast<QStyle::SubControl>(pressed_control_);
-    option.orientation = Qt::Vertical;
-    option.minimum = 0;
-    option.maximum = last_first_line(line_count(), visible_lines());
-    option.sliderPosition = first_line_;
-    option.sliderValue = first_line_;
-    option.singleStep = 1;
-    option.pageStep = visible_lines();
-    option.upsideDown = false;
-    // The styles lay out a scroll bar's parts from (0, 0).
-    option.rect = QRect(QPoint(0, 0), scroll_bar_rect().size());
-    if (pressed_control_ != QStyle::SC_None) {
-        option.state |= QStyle::State_Sunken;
-    }
-}
-
 void ValueBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    // The frame: an edit box's panel, as the name boxes have, whose lines
+    // stay whole at every scale.
     QStyleOptionFrame frame;
     frame.initFrom(this);
     frame.rect = rect();
-    frame.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, this);
+    frame.lineWidth = frame_width();
     frame.state |= QStyle::State_Sunken;
     style()->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &painter, this);
-
-    const QRect bar = scroll_bar_rect();
-    if (event->rect().intersects(bar)) {
-        QStyleOptionSlider option;
-        init_scroll_bar_option(option);
-        painter.save();
-        painter.translate(bar.topLeft());
-        style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
-        painter.restore();
-    }
 
     // Whole lines only: a line that does not fit is not drawn in part.
     const QRect area = text_rect();
@@ -621,35 +629,52 @@ void ValueBox::paintEvent(QPaintEvent* event) {
             draw_line(painter, static_cast<std::size_t>(first_line_ + k), y, dirty);
         }
     }
-    if (hasFocus() && cursor_on_) {
-        const QRect at = cursor_rect();
+    if (hasFocus() && cursor_on_ && (!composing() || preedit_cursor_shown_)) {
+        const QRect at = caret_rect();
         const int width = style()->pixelMetric(QStyle::PM_TextCursorWidth, nullptr, this);
         painter.fillRect(QRect(at.left() + 1, at.top(), std::max(1, width), at.height()), palette().text());
     }
 }
 
-void ValueBox::draw_line(QPainter& painter, std::size_t line, int y, const QRect& area) const {
-    const TextLine& span = lines_[line];
+void ValueBox::draw_line(QPainter& painter, std::size_t line, int y, const QRect& dirty) const {
+    const TextLine& span = edit_.lines()[line];
+    const double origin = text_rect().left() - scroll_x_;
+    if (!composing() || line != edit_.cursor_line()) {
+        draw_units(painter, line, 0, span.length, origin, y, dirty);
+        return;
+    }
+    // The composition inside the line at the cursor, the rest of the line
+    // after it.
+    const std::size_t at = edit_.cursor() - span.start;
     const std::vector<double>& edges = edges_of(line);
-    const QRect text_area = text_rect();
-    const double origin = text_area.left() - scroll_x_;
-    const double from_x = area.left() - origin;
-    const double to_x = area.right() + 1 - origin;
-    const int baseline = y + fontMetrics().ascent();
-    const std::u16string_view text = units(text_);
+    draw_units(painter, line, 0, at, origin, y, dirty);
+    preedit_layout_->draw(&painter, QPointF(origin + edges[at], y));
+    draw_units(painter, line, at, span.length, origin + preedit_width_, y, dirty);
+}
 
-    // The selection, drawn only while the box has the focus, in the line's
-    // own positions; past the line's end it covers its line end.
+void ValueBox::draw_units(QPainter& painter, std::size_t line, std::size_t from, std::size_t to, double origin, int y,
+                          const QRect& dirty) const {
+    const TextLine& span = edit_.lines()[line];
+    const std::vector<double>& edges = edges_of(line);
+    const double from_x = dirty.left() - origin;
+    const double to_x = dirty.right() + 1 - origin;
+    const int baseline = y + fontMetrics().ascent();
+    const std::u16string& text = edit_.text();
+
+    // The selection, drawn only while the box has the focus and nothing is
+    // composed, in the line's own positions; past the line's end it covers
+    // its line end.
     std::size_t select_from = 0;
     std::size_t select_to = 0;
-    if (hasFocus() && has_selection()) {
-        const auto begin = static_cast<std::size_t>(std::min(cursor_, anchor_));
-        const auto end = static_cast<std::size_t>(std::max(cursor_, anchor_));
-        select_from = std::clamp(begin, span.start, span.end_position()) - span.start;
-        select_to = std::clamp(end, span.start, span.end_position()) - span.start;
+    if (hasFocus() && edit_.has_selection() && !composing()) {
+        const UnitRange range = edit_.selection();
+        select_from = std::clamp(range.begin, span.start, span.end_position()) - span.start;
+        select_to = std::clamp(range.end, span.start, span.end_position()) - span.start;
+        select_from = std::clamp(select_from, from, to);
+        select_to = std::clamp(select_to, from, to);
         const double left = origin + edges[select_from];
         double right = origin + edges[select_to];
-        if (end > span.end_position() && span.end != LineEnd::None) {
+        if (range.end > span.end_position() && span.end != LineEnd::None && to == span.length) {
             right += fontMetrics().averageCharWidth();
         }
         if (right > left) {
@@ -658,8 +683,8 @@ void ValueBox::draw_line(QPainter& painter, std::size_t line, int y, const QRect
     }
 
     // Runs of ordinary characters in one colour; marks drawn apart.
-    std::size_t k = first_unit_past(edges, from_x);
-    while (k < span.length && edges[k] < to_x) {
+    std::size_t k = std::max(from, first_unit_past(edges, from_x));
+    while (k < to && edges[k] < to_x) {
         const char16_t unit = text[span.start + k];
         const bool selected = k >= select_from && k < select_to;
         if (shown_as_mark(unit)) {
@@ -672,27 +697,13 @@ void ValueBox::draw_line(QPainter& painter, std::size_t line, int y, const QRect
             continue;
         }
         std::size_t run_end = k + 1;
-        while (run_end < span.length && edges[run_end] < to_x && !shown_as_mark(text[span.start + run_end]) &&
+        while (run_end < to && edges[run_end] < to_x && !shown_as_mark(text[span.start + run_end]) &&
                (run_end >= select_from && run_end < select_to) == selected && text[span.start + run_end] != u'\t') {
             ++run_end;
         }
         painter.setPen(selected ? palette().color(QPalette::HighlightedText) : palette().color(QPalette::Text));
-        painter.drawText(QPointF(origin + edges[k], baseline),
-                         text_.mid(static_cast<qsizetype>(span.start + k), static_cast<qsizetype>(run_end - k)));
+        painter.drawText(QPointF(origin + edges[k], baseline), raw_part(text, span.start + k, run_end - k));
         k = run_end;
-    }
-
-    // What an input method is composing, at the cursor.
-    if (!preedit_.isEmpty() && line == line_of(lines_, static_cast<std::size_t>(cursor_))) {
-        const QRect at = cursor_rect();
-        const QRectF box(at.left() + 1, y, fontMetrics().horizontalAdvance(preedit_), line_height());
-        painter.fillRect(box, palette().base());
-        QFont underlined = font();
-        underlined.setUnderline(true);
-        painter.setFont(underlined);
-        painter.setPen(palette().color(QPalette::Text));
-        painter.drawText(QPointF(box.left(), baseline), preedit_);
-        painter.setFont(font());
     }
 }
 
@@ -712,21 +723,17 @@ void ValueBox::draw_mark(QPainter& painter, char16_t unit, const QRectF& box) co
 
 void ValueBox::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    if (event->button() == Qt::LeftButton && scroll_bar_rect().contains(at)) {
-        scroll_bar_pressed(at);
-        return;
-    }
     if (event->button() == Qt::LeftButton) {
         const bool extend = (event->modifiers() & Qt::ShiftModifier) != 0;
-        set_cursor_position(position_at(at), extend);
+        set_cursor_position(static_cast<qsizetype>(position_of(at)), extend);
         selecting_ = true;
         return;
     }
-    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
-        const QString pasted = QGuiApplication::clipboard()->text(QClipboard::Selection);
-        set_cursor_position(position_at(at));
+    if (event->button() == Qt::MiddleButton) {
+        const QString pasted = primary_selection_text();
+        set_cursor_position(static_cast<qsizetype>(position_of(at)));
         if (!pasted.isEmpty()) {
-            replace_selection(pasted);
+            changed(edit_.replace_selection(units(pasted)));
         }
         return;
     }
@@ -734,103 +741,61 @@ void ValueBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void ValueBox::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint at = event->position().toPoint();
-    if (pressed_control_ == QStyle::SC_ScrollBarSlider) {
-        QStyleOptionSlider option;
-        init_scroll_bar_option(option);
-        const QRect groove = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, this);
-        const QRect slider = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
-        const int y = at.y() - scroll_bar_rect().top() - groove.top() - drag_offset_;
-        set_first_line(
-            QStyle::sliderValueFromPosition(option.minimum, option.maximum, y, groove.height() - slider.height()));
-        return;
-    }
     if (selecting_ && (event->buttons() & Qt::LeftButton) != 0) {
-        set_cursor_position(position_at(at), true);
+        set_cursor_position(static_cast<qsizetype>(position_of(event->position().toPoint())), true);
     }
 }
 
 void ValueBox::mouseReleaseEvent(QMouseEvent* event) {
-    if (pressed_control_ != QStyle::SC_None) {
-        pressed_control_ = QStyle::SC_None;
-        repeat_.stop();
-        update(scroll_bar_rect());
-        return;
+    if (std::exchange(selecting_, false) && edit_.has_selection()) {
+        offer_primary_selection(selected_text());
     }
-    if (selecting_ && has_selection() && QGuiApplication::clipboard()->supportsSelection()) {
-        QGuiApplication::clipboard()->setText(selected_text(), QClipboard::Selection);
-    }
-    selecting_ = false;
     QWidget::mouseReleaseEvent(event);
 }
 
 void ValueBox::mouseDoubleClickEvent(QMouseEvent* event) {
-    const QPoint at = event->position().toPoint();
-    if (event->button() != Qt::LeftButton || scroll_bar_rect().contains(at)) {
+    if (event->button() != Qt::LeftButton) {
         mousePressEvent(event);
         return;
     }
-    const UnitRange word = word_at(units(text_), static_cast<std::size_t>(position_at(at)));
-    anchor_ = static_cast<qsizetype>(word.begin);
-    set_cursor_position(static_cast<qsizetype>(word.end), true);
-}
-
-void ValueBox::scroll_bar_pressed(const QPoint& point) {
-    QStyleOptionSlider option;
-    init_scroll_bar_option(option);
-    const QPoint inside = point - scroll_bar_rect().topLeft();
-    pressed_control_ = style()->hitTestComplexControl(QStyle::CC_ScrollBar, &option, inside, this);
-    if (pressed_control_ == QStyle::SC_ScrollBarSlider) {
-        const QRect slider = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
-        drag_offset_ = inside.y() - slider.top();
-    } else if (pressed_control_ != QStyle::SC_None) {
-        scroll_bar_step();
-        repeat_.start(REPEAT_FIRST_MS, this);
-    }
-    update(scroll_bar_rect());
-}
-
-void ValueBox::scroll_bar_step() {
-    switch (pressed_control_) {
-        case QStyle::SC_ScrollBarSubLine:
-            set_first_line(first_line_ - 1);
-            break;
-        case QStyle::SC_ScrollBarAddLine:
-            set_first_line(first_line_ + 1);
-            break;
-        case QStyle::SC_ScrollBarSubPage:
-            set_first_line(first_line_ - visible_lines());
-            break;
-        case QStyle::SC_ScrollBarAddPage:
-            set_first_line(first_line_ + visible_lines());
-            break;
-        default:
-            break;
-    }
+    edit_.select_word_at(position_of(event->position().toPoint()));
+    moved(true);
 }
 
 void ValueBox::wheelEvent(QWheelEvent* event) {
-    // A box with nothing to scroll leaves the wheel to the result view.
-    const int steps = event->angleDelta().y() / 120;
-    if (last_first_line(line_count(), visible_lines()) == 0 || steps == 0) {
+    // The box turns the wheel into its own lines while it can scroll that
+    // way; at its end (or with nothing to scroll) the wheel goes on to the
+    // result view.
+    const QScrollBar* bar = scroll_bar_;
+    const int delta = event->angleDelta().y();
+    const bool further = delta > 0 ? bar->value() > bar->minimum() : delta < 0 && bar->value() < bar->maximum();
+    if (!further) {
         event->ignore();
         return;
     }
-    set_first_line(first_line_ - steps * QApplication::wheelScrollLines());
+    QApplication::sendEvent(scroll_bar_, event);
+}
+
+QMenu* ValueBox::create_context_menu() {
+    auto* menu = new QMenu(this);
+    const bool selection = edit_.has_selection();
+    menu->addAction(menu_text("&Undo", QKeySequence::Undo), this, [this] { undo(); })->setEnabled(edit_.can_undo());
+    menu->addSeparator();
+    menu->addAction(menu_text("Cu&t", QKeySequence::Cut), this, [this] { cut(); })->setEnabled(selection);
+    menu->addAction(menu_text("&Copy", QKeySequence::Copy), this, [this] { copy(); })->setEnabled(selection);
+    menu->addAction(menu_text("&Paste", QKeySequence::Paste), this, [this] { paste(); })
+        ->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
+    menu->addAction(menu_text("Delete", QKeySequence::Delete), this, [this] { changed(edit_.replace_selection({})); })
+        ->setEnabled(selection);
+    menu->addSeparator();
+    menu->addAction(menu_text("Select All", QKeySequence::SelectAll), this, [this] { select_all(); })
+        ->setEnabled(!edit_.text().empty());
+    return menu;
 }
 
 void ValueBox::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    menu.addAction(menu_text("&Undo"), this, [this] { undo(); })->setEnabled(can_undo_);
-    menu.addSeparator();
-    menu.addAction(menu_text("Cu&t"), this, [this] { cut(); })->setEnabled(has_selection());
-    menu.addAction(menu_text("&Copy"), this, [this] { copy(); })->setEnabled(has_selection());
-    menu.addAction(menu_text("&Paste"), this, [this] { paste(); })
-        ->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
-    menu.addAction(menu_text("Delete"), this, [this] { replace_selection({}); })->setEnabled(has_selection());
-    menu.addSeparator();
-    menu.addAction(menu_text("Select All"), this, [this] { select_all(); })->setEnabled(!text_.isEmpty());
-    menu.exec(event->globalPos());
+    const std::unique_ptr<QMenu> menu(create_context_menu());
+    menu->exec(event->globalPos());
 }
 
 void ValueBox::focusInEvent(QFocusEvent* event) {
@@ -851,10 +816,7 @@ void ValueBox::timerEvent(QTimerEvent* event) {
     if (event->timerId() == blink_.timerId()) {
         // Only the cursor's few pixels are drawn again.
         cursor_on_ = !cursor_on_;
-        update(cursor_rect());
-    } else if (event->timerId() == repeat_.timerId()) {
-        repeat_.start(REPEAT_NEXT_MS, this);
-        scroll_bar_step();
+        update(caret_rect());
     } else {
         QWidget::timerEvent(event);
     }
@@ -863,15 +825,16 @@ void ValueBox::timerEvent(QTimerEvent* event) {
 void ValueBox::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         advances_ = GlyphAdvances::of_font(font());
+        place_scroll_bar();
         text_changed();
     }
     QWidget::changeEvent(event);
 }
 
 void ValueBox::resizeEvent(QResizeEvent* event) {
-    // More or fewer whole lines fit: the first one stays within the range.
-    set_first_line(first_line_);
     QWidget::resizeEvent(event);
+    // More or fewer whole lines fit: the first one stays within the range.
+    place_scroll_bar();
 }
 
 }  // namespace postori

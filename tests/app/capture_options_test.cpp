@@ -42,9 +42,13 @@ TEST(CaptureOptions, ReadsEveryOption) {
         SCOPED_TRACE(&c - cases);
         const CommandLine command = parse_command_line(c.args);
         EXPECT_EQ(command.action, c.action) << command.error;
-        EXPECT_EQ(command.options.port, c.port);
-        EXPECT_EQ(command.options.bind_address, c.bind_address);
-        EXPECT_EQ(command.options.code, c.code);
+        const MainSettings& settings = command.options.settings;
+        EXPECT_EQ(settings.port, c.port);
+        EXPECT_EQ(settings.bind_address, c.bind_address);
+        EXPECT_EQ(settings.auto_detect, !c.code.has_value());
+        if (c.code) {
+            EXPECT_EQ(settings.code_choice, c.code);
+        }
         EXPECT_EQ(command.options.json, c.json);
         EXPECT_EQ(command.options.timeout, c.timeout);
     }

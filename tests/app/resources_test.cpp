@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/captured_values.h"
 #include "codec/display.h"
 
 namespace postori {
@@ -64,6 +65,23 @@ TEST(Resources, TemplatesHoldTheirControlsInOrder) {
     }
     EXPECT_EQ(hidden, (std::set<int>{44, 19}));
     EXPECT_NE(dialog_template(IDD_WAITING).controls[0].style & CS_HIDDEN, 0u);
+}
+
+// The code buttons stand in the order of the one table of the codes' names,
+// with its names as their captions.
+TEST(Resources, CodeButtonsAreTheCodesInTheirTablesOrder) {
+    std::vector<std::string> captions;
+    for (const ControlTemplate& c : dialog_template(IDD_MAIN).controls) {
+        if (c.id >= IDC_EUC && c.id <= IDC_UTF8) {
+            captions.emplace_back(c.text.utf8);
+        }
+    }
+    std::vector<std::string> names;
+    for (const CodeNames& code : CODE_NAMES) {
+        names.emplace_back(code.button);
+        EXPECT_EQ(&code_names(code.code), &code);
+    }
+    EXPECT_EQ(captions, names);
 }
 
 }  // namespace

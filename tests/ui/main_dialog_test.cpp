@@ -2,6 +2,7 @@
 #include "app/ui/main_dialog.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -110,6 +111,21 @@ TEST_F(MainDialogTest, TabVisitsTheTabStopsInTemplateOrder) {
         }
     }
     EXPECT_EQ(order, (std::vector<int>{IDOK, IDCANCEL, IDC_AUTO_DETECT, IDC_VERSION}));
+}
+
+// Screen readers meet the controls in template order, the order of the
+// screen, though Qt stacks them the other way round.
+TEST_F(MainDialogTest, ScreenReadersMeetTheControlsInScreenOrder) {
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(dialog.get());
+    ASSERT_NE(window, nullptr);
+    std::vector<QObject*> order;
+    for (int k = 0; k < window->childCount(); ++k) {
+        order.push_back(window->child(k)->object());
+        EXPECT_EQ(window->indexOfChild(window->child(k)), k);
+    }
+    const std::vector<QWidget*>& controls = dialog->controls_in_order();
+    EXPECT_EQ(order, std::vector<QObject*>(controls.begin(), controls.end()));
+    EXPECT_EQ(order.front(), dialog->control(IDOK));
 }
 
 TEST_F(MainDialogTest, ExchangesTheSettingsBothWays) {
@@ -241,6 +257,15 @@ TEST_F(MainDialogTest, CapturesAPostedFormWithAutomaticRecognition) {
     EXPECT_TRUE(dialog->isEnabled());
     EXPECT_EQ(dialog->waiting_dialog(), nullptr);
     EXPECT_EQ(dialog->result_scroll().maximum(), 1);
+
+    // The window keeps what it shows, and shows it in another code with
+    // one call: the rows and the code button follow.
+    ASSERT_TRUE(dialog->shown_result().has_value());
+    dialog->show_result(*dialog->shown_result(), CodeChoice::EucJp);
+    EXPECT_EQ(dialog->shown_code(), CodeChoice::EucJp);
+    EXPECT_TRUE(button(IDC_EUC)->isChecked());
+    EXPECT_EQ(dialog->result_pane().value_rows().size(), 3u);
+    EXPECT_NE(row_texts()[0], "%E5%90%8D%E5%89%8D=山田 太郎");
 }
 
 TEST_F(MainDialogTest, WithoutAutomaticRecognitionTheChosenCodeStays) {

@@ -33,13 +33,11 @@ protected:
     QRect placed(QWidget* box) const { return QRect(box->mapTo(pane->client(), QPoint(0, 0)), box->size()); }
 
     void add_rows(int count, int lines) {
-        pane->clear_rows();
-        int top = 0;
+        std::vector<ResultRow> rows;
         for (int i = 0; i < count; ++i) {
-            pane->add_row("name", "value", lines, top, pane->client_width());
-            top += lines * LINE_HEIGHT;
+            rows.push_back({"name", "name", "value", lines, i * lines * LINE_HEIGHT});
         }
-        pane->set_scroll_extent(top);
+        pane->show_rows(rows);
     }
 
     std::unique_ptr<QWidget> window;
@@ -51,11 +49,13 @@ TEST_F(ResultPaneTest, RowsSitWhereTheLayoutPutsThem) {
     EXPECT_EQ(pane->client_width(), 442);
     EXPECT_EQ(pane->client_height(), 230);
     const int lines[] = {1, 4, 2, 1};
+    std::vector<ResultRow> rows;
     int top = 0;
     for (const int k : lines) {
-        pane->add_row("%E5%90%8D", "a\r\nb", k, top, pane->client_width());
+        rows.push_back({"%E5%90%8D", "\x96\xBC", "a\r\nb", k, top});  // 名
         top += k * LINE_HEIGHT;
     }
+    pane->show_rows(rows);
     ASSERT_EQ(pane->name_rows().size(), 4u);
     ASSERT_EQ(pane->value_rows().size(), 4u);
     top = 0;
@@ -73,6 +73,7 @@ TEST_F(ResultPaneTest, RowsSitWhereTheLayoutPutsThem) {
         // The value as it came, its line end included; both lines in view
         // in every box but the one-line one, where the second is scrolled to.
         EXPECT_EQ(value->text(), QStringLiteral("a\r\nb"));
+        EXPECT_EQ(value->accessibleName(), QStringLiteral("名"));
         EXPECT_EQ(value->line_count(), 2);
         EXPECT_EQ(value->visible_lines() >= 2, lines[i] >= 2) << lines[i];
         EXPECT_TRUE(value->isVisible());
@@ -137,6 +138,20 @@ TEST_F(ResultPaneTest, ClearingStartsAgainAtTheTop) {
     EXPECT_EQ(placed(pane->value_rows().back()).top(), 40);
     // Three rows fit: the range is the minimum.
     EXPECT_EQ(scroll->maximum(), 1);
+}
+
+// The pane knows whether any value was changed since its rows were shown
+// (before a capture is shown again in another code, the user is asked).
+TEST_F(ResultPaneTest, KnowsWhetherAValueWasEditedSinceShown) {
+    add_rows(3, 1);
+    EXPECT_FALSE(pane->edited_since_shown());
+    ValueBox* box = pane->value_rows()[1];
+    box->set_cursor_position(2);
+    EXPECT_FALSE(pane->edited_since_shown());
+    box->replace_range(0, 1, QStringLiteral("V"));
+    EXPECT_TRUE(pane->edited_since_shown());
+    add_rows(3, 1);
+    EXPECT_FALSE(pane->edited_since_shown());
 }
 
 }  // namespace

@@ -64,12 +64,9 @@ protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         ResultPane& pane = dialog->result_pane();
-        pane.clear_rows();
-        const int width = pane.client_width();
-        pane.add_row("name", "Yamada Taro", 1, 0, width);
-        pane.add_row("message", "first line\r\nsecond line\r\nthird", 2, 20, width);
-        pane.add_row("lf", "one\ntwo", 1, 60, width);
-        pane.set_scroll_extent(80);
+        pane.show_rows({{"name", "name", "Yamada Taro", 1, 0},
+                        {"message", "message", "first line\r\nsecond line\r\nthird", 2, 20},
+                        {"lf", "lf", "one\ntwo", 1, 60}});
         QApplication::processEvents();
     }
 

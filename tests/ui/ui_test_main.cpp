@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include "app/ui/accessibility.h"
 #include "app/ui/platform.h"
 
 int main(int argc, char** argv) {
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     postori::install_translations(app);
     postori::install_font_substitutes();
+    postori::install_accessibility();
     return RUN_ALL_TESTS();
 }

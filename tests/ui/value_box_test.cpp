@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/value_box.h"
 
+#include <QAccessible>
 #include <QClipboard>
+#include <QMenu>
 #include <QPaintEvent>
+#include <QScrollBar>
+#include <QStyleHints>
 #include <QTest>
+#include <QTextCharFormat>
 
 #include "tests/ui/ui_support.h"
 
@@ -106,11 +111,11 @@ TEST_F(ValueBoxTest, ScrollsByItsScrollBarAndToTheCursor) {
     box->set_text(text);
     const int shown = box->visible_lines();
     ASSERT_GE(shown, 3);
-    const QRect bar = box->scroll_bar_rect();
-    EXPECT_GT(bar.left(), box->text_rect().right());
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(bar.center().x(), bar.bottom() - 2));  // the down arrow
+    EXPECT_GT(box->scroll_bar_rect().left(), box->text_rect().right());
+    QScrollBar* bar = box->scroll_bar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 2));  // the down arrow
     EXPECT_EQ(box->first_visible_line(), 1);
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(bar.center().x(), bar.top() + 2));  // the up arrow
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, 2));  // the up arrow
     EXPECT_EQ(box->first_visible_line(), 0);
 
     box->setFocus();
@@ -187,6 +192,153 @@ TEST_F(ValueBoxTest, BlinkRedrawsTheCursorAlone) {
         EXPECT_LE(rect.width(), 4);
         EXPECT_EQ(rect.height(), box->fontMetrics().lineSpacing());
     }
+}
+
+// A composition is laid out inside the line at the cursor: the text after
+// the cursor moves right by its width, the clause the input method marks is
+// drawn in its format, the caret and the candidate window follow the
+// composition's own cursor, Return stays with the input method, and the
+// commit replaces the composition in the text.
+TEST_F(ValueBoxTest, InputMethodComposesInsideTheLine) {
+    box->set_text(QStringLiteral("yamada taro"));
+    box->set_cursor_position(1);
+    const QRect after_y = box->position_rect(1);
+    const QRect after_m = box->position_rect(3);
+    const QString composing = QStringLiteral("きょう");
+    const QFontMetrics metrics = box->fontMetrics();
+
+    // The second and third letters are the clause being converted.
+    QTextCharFormat clause;
+    clause.setBackground(QColor(255, 0, 0));
+    clause.setForeground(QColor(255, 255, 255));
+    QInputMethodEvent preedit(composing,
+                              {{QInputMethodEvent::TextFormat, 1, 2, clause}, {QInputMethodEvent::Cursor, 1, 1, {}}});
+    QApplication::sendEvent(box, &preedit);
+    EXPECT_EQ(box->text(), QStringLiteral("yamada taro"));
+    EXPECT_EQ(box->preedit(), composing);
+    const int width = metrics.horizontalAdvance(composing);
+    EXPECT_NEAR(box->position_rect(3).left(), after_m.left() + width, 1);
+    const QRect caret = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    EXPECT_NEAR(caret.left(), after_y.left() + metrics.horizontalAdvance(QStringLiteral("き")), 1);
+
+    // The clause's red stands right of き, inside the composition.
+    QImage image(box->size(), QImage::Format_RGB32);
+    box->render(&image);
+    int red_from = image.width();
+    int red_to = -1;
+    for (int x = 0; x < image.width(); ++x) {
+        const QRgb pixel = image.pixel(x, after_y.center().y());
+        if (qRed(pixel) > 200 && qGreen(pixel) < 60 && qBlue(pixel) < 60) {
+            red_from = std::min(red_from, x);
+            red_to = std::max(red_to, x);
+        }
+    }
+    EXPECT_NEAR(red_from, caret.left() + 1, 2);
+    EXPECT_NEAR(red_to, after_y.left() + width, 2);
+
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(box, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("今日"));
+    QApplication::sendEvent(box, &commit);
+    EXPECT_EQ(box->text(), QStringLiteral("y今日amada taro"));
+    EXPECT_EQ(box->cursor_position(), 3);
+    EXPECT_TRUE(box->preedit().isEmpty());
+    EXPECT_EQ(box->position_rect(3).left() - after_y.left(), metrics.horizontalAdvance(QStringLiteral("今日")));
+
+    // A composition wider than the box scrolls it to keep its cursor in view.
+    QInputMethodEvent wide(QString(60, QChar(u'あ')), {});
+    QApplication::sendEvent(box, &wide);
+    EXPECT_TRUE(box->text_rect().contains(box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center()));
+}
+
+// A primary selection that only records what it is offered.
+class RecordedSelection final : public PrimarySelection {
+public:
+    void offer(const QString& text) override { offered.push_back(text); }
+    [[nodiscard]] QString text() const override { return QStringLiteral("from elsewhere"); }
+    std::vector<QString> offered;
+};
+
+// Any selection, by keys or the mouse, is offered as the primary selection;
+// a middle click pastes it; the menu shows its commands' keys; undo is one
+// level deep.
+TEST_F(ValueBoxTest, SelectionsGoToThePrimarySelection) {
+    RecordedSelection selection;
+    set_primary_selection(&selection);
+    box->set_text(QStringLiteral("one two"));
+    keys({Qt::SHIFT | Qt::Key_Right});
+    keys(QKeySequence::SelectAll);
+    QTest::mouseDClick(box, Qt::LeftButton, {}, box->position_rect(5).center());
+    QTest::mouseClick(box, Qt::MiddleButton, {}, box->position_rect(0).center());
+    set_primary_selection(nullptr);
+    EXPECT_EQ(selection.offered,
+              (std::vector<QString>{QStringLiteral("o"), QStringLiteral("one two"), QStringLiteral("two")}));
+    EXPECT_EQ(box->text(), QStringLiteral("from elsewhereone two"));
+
+    QGuiApplication::styleHints()->setShowShortcutsInContextMenus(true);
+    const std::unique_ptr<QMenu> menu(box->create_context_menu());
+    QStringList texts;
+    for (const QAction* action : menu->actions()) {
+        texts.append(action->text());
+    }
+    EXPECT_TRUE(texts.contains(QCoreApplication::translate("QWidgetTextControl", "&Copy") + QLatin1Char('\t') +
+                               QKeySequence(QKeySequence::Copy).toString(QKeySequence::NativeText)))
+        << texts.join(QLatin1Char('|')).toStdString();
+}
+
+// The wheel scrolls the box while it can scroll that way, and is left to
+// the result view at either end.
+TEST_F(ValueBoxTest, WheelGoesOnAtTheBoxsEnds) {
+    box->set_text(QStringLiteral("1\r2\r3\r4\r5\r6"));
+    const int last = box->line_count() - box->visible_lines();
+    ASSERT_GT(last, 0);
+    const auto wheel = [this](int delta) {
+        const QPointF at(box->width() / 2.0, box->height() / 2.0);
+        QWheelEvent event(at, box->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(box, &event);
+        return event.isAccepted();
+    };
+    EXPECT_FALSE(wheel(120));
+    EXPECT_TRUE(wheel(-120));
+    EXPECT_GT(box->first_visible_line(), 0);
+    box->scroll_bar()->setValue(last);
+    EXPECT_FALSE(wheel(-120));
+    EXPECT_TRUE(wheel(120));
+}
+
+// What an assistive tool reads and does through Qt's accessibility: an
+// editable multi-line text named after its field, its text as held, the
+// caret and selection, and edits.
+TEST_F(ValueBoxTest, ScreenReadersReadAndEditIt) {
+    box->setAccessibleName(QStringLiteral("message"));
+    box->set_text(QStringLiteral("一行目\r\n二行目"));
+    box->set_cursor_position(5);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::EditableText);
+    EXPECT_TRUE(accessible->state().multiLine);
+    EXPECT_TRUE(accessible->state().editable);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("message"));
+    QAccessibleTextInterface* text = accessible->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(0, text->characterCount()), QStringLiteral("一行目\r\n二行目"));
+    EXPECT_EQ(text->cursorPosition(), 5);
+    EXPECT_EQ(text->characterRect(5).topLeft(), box->mapToGlobal(box->position_rect(5).topLeft() + QPoint(1, 0)));
+
+    text->setSelection(0, 5, 8);
+    EXPECT_EQ(box->selected_text(), QStringLiteral("二行目"));
+    int start = 0;
+    int end = 0;
+    text->selection(0, &start, &end);
+    EXPECT_EQ(std::pair(start, end), std::pair(5, 8));
+
+    accessible->editableTextInterface()->replaceText(5, 8, QStringLiteral("2"));
+    QTest::keyClicks(box, QStringLiteral("x"));
+    EXPECT_EQ(box->text(), QStringLiteral("一行目\r\n2x"));
 }
 
 }  // namespace

@@ -79,10 +79,10 @@ constexpr ResourceText VERSION_MENU{"postori のﾊﾞｰｼﾞｮﾝ情報(&A).
 constexpr const DialogTemplate* TEMPLATES[] = {&MAIN_TEMPLATE, &VERSION_TEMPLATE, &WAITING_TEMPLATE};
 
 constexpr const ResourceText* MESSAGE_TEXTS[] = {
-    &text::EXIT_QUESTION, &text::EXIT_TITLE,      &text::CANCELLED,   &text::CANCELLED_TITLE,
-    &text::COMPLETED,     &text::COMPLETED_TITLE, &text::FAILED,      &text::FAILED_TITLE,
-    &text::MENU_MINIMIZE, &text::MENU_CLOSE,      &text::DIALOG_FONT, &text::COMPLETED_CUT,
-    &text::FILE_OPEN,     &text::FILE_SEPARATOR,  &text::FILE_BYTES,  &text::FILE_NONE,
+    &text::EXIT_QUESTION,   &text::EXIT_TITLE,    &text::CANCELLED,       &text::CANCELLED_TITLE, &text::COMPLETED,
+    &text::COMPLETED_TITLE, &text::FAILED,        &text::FAILED_TITLE,    &text::MENU_MINIMIZE,   &text::MENU_CLOSE,
+    &text::DIALOG_FONT,     &text::COMPLETED_CUT, &text::RESHOW_QUESTION, &text::RESHOW_TITLE,    &text::FILE_OPEN,
+    &text::FILE_SEPARATOR,  &text::FILE_BYTES,    &text::FILE_NONE,
 };
 
 }  // namespace

@@ -131,6 +131,10 @@ inline constexpr ResourceText FILE_BYTES{" バイト）"};
 inline constexpr ResourceText FILE_NONE{"（ファイルなし）"};
 inline constexpr ResourceText FAILED{"フォーム情報の取得に失敗しました"};
 inline constexpr ResourceText FAILED_TITLE{"エラー"};
+// Asked before a capture is shown again in another code over edited values.
+inline constexpr ResourceText RESHOW_QUESTION{
+    "値が編集されています。選んだコードで表示し直すと、編集した内容は失われます。よろしいですか？"};
+inline constexpr ResourceText RESHOW_TITLE{"確認"};
 inline constexpr ResourceText MENU_MINIMIZE{"最小化"};
 inline constexpr ResourceText MENU_CLOSE{"閉じる"};
 // The face every template asks for.

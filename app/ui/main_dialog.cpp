@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ui/main_dialog.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -82,6 +83,10 @@ MainDialog::MainDialog(ListenerStarter start)
       icon_(main_icon()) {
     connect(static_cast<QPushButton*>(control(IDC_VERSION)), &QPushButton::clicked, this,
             [this] { show_version_box(); });
+    for (const int id : {IDC_EUC, IDC_SHIFT_JIS, IDC_UTF8}) {
+        connect(static_cast<QAbstractButton*>(control(id)), &QAbstractButton::clicked, this,
+                [this, id] { on_code_button(code_of_button(id - IDC_EUC)); });
+    }
     on_init_dialog();
 }
 
@@ -230,6 +235,24 @@ void MainDialog::report(const RunReport& report) {
 
 void MainDialog::show_capture(const CaptureResult& result, std::optional<CodeChoice> code, CodeSource /*source*/) {
     show_result(result, code);
+}
+
+void MainDialog::on_code_button(std::optional<CodeChoice> code) {
+    // What the controls hold now (自動認識 may have changed since the capture);
+    // the button keeps its meaning for the next capture either way.
+    update_data(true);
+    if (!shown_result_ || code == shown_code_) {
+        return;
+    }
+    // The same capture read in the code chosen, at once; edits made since it
+    // was shown would be lost, so they are asked about first.
+    if (result_pane_->edited_since_shown() &&
+        !ask_yes_no(this, text::RESHOW_QUESTION.sjis(), text::RESHOW_TITLE.sjis())) {
+        members_.code_choice = shown_code_;
+        update_data(false);
+        return;
+    }
+    show_result(*shown_result_, code);
 }
 
 void MainDialog::show_result(const CaptureResult& result, std::optional<CodeChoice> code) {

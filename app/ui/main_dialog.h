@@ -85,6 +85,12 @@ public:
 
     void show_version_box();
 
+    // A code button was clicked: after a capture, the rows are shown again
+    // read in `code` (asking first when a value was edited since they were
+    // shown; on No everything stays as it was). The button also stands for
+    // the next capture, as before.
+    void on_code_button(std::optional<CodeChoice> code);
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 

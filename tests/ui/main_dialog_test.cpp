@@ -14,8 +14,10 @@
 #include <QWindow>
 #include <thread>
 
+#include "app/core/result_rows.h"
 #include "app/ui/result_pane.h"
 #include "app/ui/value_box.h"
+#include "codec/display.h"
 #include "tests/support/form_request.h"
 #include "tests/support/loopback_client.h"
 #include "tests/support/running_capture.h"
@@ -275,6 +277,62 @@ TEST_F(MainDialogTest, WithoutAutomaticRecognitionTheChosenCodeStays) {
     EXPECT_EQ(row_texts(), (std::vector<std::string>{"k=あい", "u=縺\xEF\xBF\xBD"}));
     EXPECT_TRUE(button(IDC_SHIFT_JIS)->isChecked());
     EXPECT_FALSE(button(IDC_AUTO_DETECT)->isChecked());
+}
+
+// After a capture, a code button shows the same capture again in its code
+// at once; edits are asked about first, and the buttons still stand for the
+// next capture.
+TEST_F(MainDialogTest, CodeButtonShowsTheCaptureAgainInItsCode) {
+    const auto rows_in = [this](CodeChoice code) {
+        std::vector<std::string> texts;
+        for (const ResultRow& row : result_rows(dialog->shown_result()->fields, code)) {
+            texts.push_back(sjis_to_utf8(row.name) + "=" + sjis_to_utf8(row.value));
+        }
+        return texts;
+    };
+    capture("n=%E5%B1%B1%E7%94%B0&m=%E3%81%82%0D%0A");  // 山田, あ CR LF in UTF-8
+    ASSERT_TRUE(button(IDC_UTF8)->isChecked());
+    for (const bool auto_detect : {true, false}) {
+        SCOPED_TRACE(auto_detect ? "自動認識 on" : "自動認識 off");
+        if (button(IDC_AUTO_DETECT)->isChecked() != auto_detect) {
+            button(IDC_AUTO_DETECT)->click();
+        }
+        for (const auto& [id, code] :
+             {std::pair{IDC_EUC, CodeChoice::EucJp}, std::pair{IDC_SHIFT_JIS, CodeChoice::ShiftJis},
+              std::pair{IDC_UTF8, CodeChoice::Utf8}}) {
+            button(id)->click();
+            EXPECT_EQ(row_texts(), rows_in(code));
+            EXPECT_EQ(dialog->shown_code(), code);
+            EXPECT_EQ(button(IDC_AUTO_DETECT)->isChecked(), auto_detect);
+        }
+    }
+    EXPECT_EQ(boxes.shown.size(), 1u);  // only the capture's own message
+
+    // An edited value: No keeps the rows, the edit and the button as they were.
+    ValueBox* value = dialog->result_pane().value_rows()[0];
+    value->setFocus();
+    QTest::keyClicks(value, "x");
+    const std::vector<std::string> edited = row_texts();
+    ASSERT_NE(edited, rows_in(CodeChoice::Utf8));
+    boxes.answers = {false};
+    button(IDC_EUC)->click();
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].title, "確認");
+    EXPECT_EQ(boxes.shown[1].icon, MessageIcon::Question);
+    EXPECT_EQ(row_texts(), edited);
+    EXPECT_TRUE(button(IDC_UTF8)->isChecked());
+    // Yes shows it again, the edit gone.
+    boxes.answers = {true};
+    button(IDC_EUC)->click();
+    EXPECT_EQ(boxes.shown.size(), 3u);
+    EXPECT_EQ(row_texts(), rows_in(CodeChoice::EucJp));
+    EXPECT_TRUE(button(IDC_EUC)->isChecked());
+
+    // With 自動認識 on, the next capture votes again.
+    button(IDC_AUTO_DETECT)->click();
+    ASSERT_TRUE(button(IDC_AUTO_DETECT)->isChecked());
+    capture("k=%E3%81%82");
+    EXPECT_TRUE(button(IDC_UTF8)->isChecked());
 }
 
 TEST_F(MainDialogTest, SecondCaptureReplacesTheRowsFromTheTop) {

@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "capture/form_body.h"
+#include "capture/form_reader.h"
 #include "capture/listener.h"
 #include "capture/request_head.h"
 #include "capture/vote.h"
@@ -160,14 +161,19 @@ void watch_closes(std::vector<std::unique_ptr<Sender>>& senders, Clock::time_poi
 
 // What a capture of one connection's bytes, cut after `length` of them,
 // yields: the body runs from the end of the head to the first zero byte.
-std::vector<postori::FormField> fields_of(std::string_view data, std::size_t length, std::int32_t head_length) {
+// The fields of the first `length` bytes of `data`, read by the body's
+// type as the listener reads it (a urlencoded body to its first zero byte).
+std::vector<postori::FormField> fields_of(std::string_view data, std::size_t length, const postori::RequestHead& head) {
     std::string buffer(data.substr(0, length));
-    return postori::collect_fields(buffer.data() + head_length);
+    const auto body = static_cast<std::size_t>(head.head_length);
+    return postori::read_whole_body(head.content_type, buffer.data() + body, buffer.size() - body).fields;
 }
 
 bool same_fields(const std::vector<postori::FormField>& a, const std::vector<postori::FormField>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](const auto& x, const auto& y) { return x.name == y.name && x.value == y.value; });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.name == y.name && x.value == y.value && x.kind == y.kind && x.file.filename == y.file.filename &&
+               x.file.content_type == y.file.content_type && x.file.size == y.file.size;
+    });
 }
 
 // Whether `captured` is a capture of `sender`'s bytes. The listener stops
@@ -179,9 +185,12 @@ bool captured_from(const postori::CaptureResult& captured, const Sender& sender,
     if (captured.head.head_length != head.head_length || captured.head.content_length != head.content_length) {
         return false;
     }
+    // A multipart body also ends at its closing delimiter, before its
+    // announced length: any length may be where it ended.
+    const bool streamed = postori::body_kind(head.content_type) == postori::BodyKind::Multipart;
     const auto complete = [&](std::size_t length) {
         return length >= static_cast<std::size_t>(head.head_length) &&
-               postori::request_complete(head, static_cast<std::int32_t>(length));
+               (streamed || postori::request_complete(head, static_cast<std::int32_t>(length)));
     };
     std::vector<std::size_t> candidates;
     for (const std::size_t boundary : sender.boundaries) {
@@ -191,12 +200,12 @@ bool captured_from(const postori::CaptureResult& captured, const Sender& sender,
     }
     candidates.push_back(sender.sent);
     for (const std::size_t length : candidates) {
-        if (same_fields(captured.fields, fields_of(sender.data, length, head.head_length))) {
+        if (same_fields(captured.fields, fields_of(sender.data, length, head))) {
             return true;
         }
     }
     for (std::size_t length = static_cast<std::size_t>(head.head_length); length <= sender.sent; ++length) {
-        if (complete(length) && same_fields(captured.fields, fields_of(sender.data, length, head.head_length))) {
+        if (complete(length) && same_fields(captured.fields, fields_of(sender.data, length, head))) {
             return true;
         }
     }

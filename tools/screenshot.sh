@@ -15,6 +15,9 @@
 #   --form KIND       the body posted: urlencoded (the default), multipart
 #                     (the same form with a file attached), text-plain, or
 #                     json (a script's application/json body).
+#   --then-code CODE  after the picture, click the code button CODE (euc, sjis
+#                     or utf8), which shows the same capture again in that
+#                     code, and take a second picture, FILE with -CODE added.
 #   --output FILE     where the picture goes; by default
 #                     docs/postori-main-window.png at scale 1 and
 #                     docs/postori-main-window-<percent>.png otherwise.
@@ -37,6 +40,7 @@ scale=1
 use_xft_dpi=false
 use_window_manager=false
 form=urlencoded
+then_code=
 output=
 while [ $# -gt 0 ]; do
     case $1 in
@@ -44,11 +48,20 @@ while [ $# -gt 0 ]; do
     --xft-dpi) use_xft_dpi=true; shift ;;
     --window-manager) use_window_manager=true; shift ;;
     --form) [ $# -ge 2 ] || die "--form needs a kind"; form=$2; shift 2 ;;
+    --then-code) [ $# -ge 2 ] || die "--then-code needs a code"; then_code=$2; shift 2 ;;
     --output) [ $# -ge 2 ] || die "--output needs a file"; output=$2; shift 2 ;;
     *) die "unknown argument '$1' (see the head of this script)" ;;
     esac
 done
 case $form in urlencoded | multipart | text-plain | json) ;; *) die "--form takes urlencoded, multipart, text-plain or json, not '$form'" ;; esac
+# Each code button's middle in the main window's dialog units (282 x 232).
+case $then_code in
+'') ;;
+euc) button_at=(207 36) ;;
+sjis) button_at=(207 46) ;;
+utf8) button_at=(207 57) ;;
+*) die "--then-code takes euc, sjis or utf8, not '$then_code'" ;;
+esac
 [[ $scale =~ ^[0-9]+(\.[0-9]+)?$ ]] || die "--scale takes a number such as 1.5, not '$scale'"
 percent=$(awk -v s="$scale" 'BEGIN { printf "%d", s * 100 + 0.5 }')
 [ "$percent" -ge 50 ] && [ "$percent" -le 400 ] || die "--scale must lie between 0.5 and 4"
@@ -318,3 +331,16 @@ sleep 1
 mkdir -p "$(dirname "$output")"
 import -window "$main_window" "$output" 2>"$work/import.log" || die "import could not take the picture of the main window"
 echo "wrote $output ($(identify -format '%wx%h' "$output"))"
+
+if [ -n "$then_code" ]; then
+    # The window's size in pixels over its size in dialog units gives the
+    # scale; the button is clicked where the template puts it.
+    eval "$(xdotool getwindowgeometry --shell "$main_window")"
+    x=$((button_at[0] * WIDTH / 282))
+    y=$((button_at[1] * HEIGHT / 232))
+    xdotool mousemove --window "$main_window" "$x" "$y" click 1
+    sleep 1
+    second=${output%.png}-$then_code.png
+    import -window "$main_window" "$second" 2>"$work/import.log" || die "import could not take the second picture"
+    echo "wrote $second ($(identify -format '%wx%h' "$second"))"
+fi

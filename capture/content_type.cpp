@@ -1,33 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/content_type.h"
 
+#include "capture/ascii_text.h"
+
 namespace postori {
 namespace {
 
-constexpr bool is_white(char c) {
-    return c == ' ' || c == '\t';
-}
-
-constexpr char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using ascii::is_blank;
+using ascii::trimmed;
 
 std::string lowered(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
-        c = ascii_lower(c);
+        c = ascii::lower(c);
     }
     return out;
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && is_white(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && is_white(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // Reads one parameter value at the start of `rest` (a quoted string or a
@@ -73,7 +60,7 @@ ContentType parse_content_type(std::string_view value) {
         }
         const std::string name = lowered(trimmed(rest.substr(0, equals)));
         rest.remove_prefix(equals + 1);
-        while (!rest.empty() && is_white(rest.front())) {
+        while (!rest.empty() && is_blank(rest.front())) {
             rest.remove_prefix(1);
         }
         std::string parameter = read_value(rest);

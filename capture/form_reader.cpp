@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/form_reader.h"
 
+#include "capture/ascii_text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -12,28 +14,9 @@ constexpr std::string_view CRLF = "\r\n";
 // Used for the field of a body sent without any media type.
 constexpr std::string_view UNNAMED_BODY_TYPE = "application/octet-stream";
 
-constexpr bool is_white(char c) {
-    return c == ' ' || c == '\t';
-}
-
-constexpr char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equals_lower(std::string_view text, std::string_view lower) {
-    return text.size() == lower.size() &&
-           std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) { return ascii_lower(a) == b; });
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && is_white(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && is_white(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
+using ascii::equals_lower;
+using ascii::is_blank;
+using ascii::trimmed;
 
 // The number of urlencoded pieces the body has before its first carriage
 // return or zero byte, counted up to MAX_FIELDS + 1.
@@ -66,7 +49,7 @@ void read_disposition(std::string_view value, PartHead& head) {
         }
         const std::string_view name = trimmed(value.substr(at, equals - at));
         std::size_t v = equals + 1;
-        while (v < value.size() && is_white(value[v])) {
+        while (v < value.size() && is_blank(value[v])) {
             ++v;
         }
         std::string_view parameter;
@@ -175,7 +158,7 @@ std::string unescape_part_name(std::string_view text) {
     for (std::size_t k = 0; k < text.size(); ++k) {
         if (text[k] == '%' && k + 2 < text.size()) {
             const char high = text[k + 1];
-            const char low = ascii_lower(text[k + 2]);
+            const char low = ascii::lower(text[k + 2]);
             if (high == '2' && text[k + 2] == '2') {
                 out += '"';
                 k += 2;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "capture/request_head.h"
 
+#include "capture/ascii_text.h"
+
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -27,10 +29,6 @@ constexpr char ascii_upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-constexpr char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Compares `text` with an upper-case `token`, upper-casing `text` first.
 bool equals_upper(std::string_view text, std::string_view token) {
     if (text.size() != token.size()) {
@@ -38,19 +36,6 @@ bool equals_upper(std::string_view text, std::string_view token) {
     }
     for (std::size_t k = 0; k < text.size(); ++k) {
         if (ascii_upper(text[k]) != token[k]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Compares `text` with a lower-case `name`, lower-casing `text` first.
-bool equals_lower(std::string_view text, std::string_view name) {
-    if (text.size() != name.size()) {
-        return false;
-    }
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        if (ascii_lower(text[k]) != name[k]) {
             return false;
         }
     }
@@ -133,9 +118,9 @@ std::int32_t parse_request_head(const char* received, std::int32_t received_coun
             // A line that is not "name: value" ends the header lines.
             break;
         }
-        if (equals_lower(line.substr(0, name_end), "content-length")) {
+        if (ascii::equals_lower(line.substr(0, name_end), "content-length")) {
             content_length = read_decimal(line.substr(name_end + NAME_END.size()));
-        } else if (equals_lower(line.substr(0, name_end), "content-type")) {
+        } else if (ascii::equals_lower(line.substr(0, name_end), "content-type")) {
             content_type = parse_content_type(line.substr(name_end + NAME_END.size()));
         }
         if (line_end == std::string_view::npos) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "capture/ascii_text.h"
 #include "codec/detect.h"
 
 namespace postori {
@@ -42,15 +43,6 @@ CodeChoice vote_over_fields(const std::vector<FormField>& fields) {
 
 namespace {
 
-constexpr char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equals_lower(std::string_view text, std::string_view lower) {
-    return text.size() == lower.size() &&
-           std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) { return ascii_lower(a) == b; });
-}
-
 struct CharsetLabel {
     std::string_view label;  // lower case
     CodeChoice code;
@@ -79,21 +71,12 @@ constexpr std::array CHARSET_LABELS{
     CharsetLabel{"cseucpkdfmtjapanese", CodeChoice::EucJp},
 };
 
-constexpr bool is_white(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
 }  // namespace
 
 std::optional<CodeChoice> charset_label_code(std::string_view label) {
-    while (!label.empty() && is_white(label.front())) {
-        label.remove_prefix(1);
-    }
-    while (!label.empty() && is_white(label.back())) {
-        label.remove_suffix(1);
-    }
+    label = ascii::trimmed(label);
     for (const CharsetLabel& known : CHARSET_LABELS) {
-        if (equals_lower(label, known.label)) {
+        if (ascii::equals_lower(label, known.label)) {
             return known.code;
         }
     }
@@ -102,7 +85,7 @@ std::optional<CodeChoice> charset_label_code(std::string_view label) {
 
 std::optional<CodeChoice> declared_code(const std::vector<FormField>& fields) {
     for (const FormField& field : fields) {
-        if (field.kind != FieldKind::File && equals_lower(field_name_bytes(field), CHARSET_FIELD_NAME)) {
+        if (field.kind != FieldKind::File && ascii::equals_lower(field_name_bytes(field), CHARSET_FIELD_NAME)) {
             return charset_label_code(field_value_bytes(field));
         }
     }

@@ -151,33 +151,30 @@ WRITTEN = re.compile("^[\u3041-\u3096\u309D\u309E\u30A1-\u30FA\u30FC-\u30FE\u300
 READING = re.compile("^[\u3041-\u3096\u30FC]+$")
 
 
-def read_rows(path):
-    """[(reading, written, source list)] of one list file, usable rows only."""
-    rows = []
+def list_cells(path):
+    """The cells of each row of a list file (reading, written, ...), after
+    checking its header."""
     with open(path, encoding="utf-8") as f:
         header = f.readline().rstrip("\n").split("\t")
         if header[:2] != ["reading", "written"]:
             raise ValueError("%s: unexpected header %r" % (path, header))
         for line in f:
-            reading, written, source = line.rstrip("\n").split("\t")[:3]
-            if WRITTEN.match(written) and READING.match(reading):
-                rows.append((reading, written, source))
-    return rows
+            yield line.rstrip("\n").split("\t")
+
+
+def read_rows(path):
+    """[(reading, written, source list)] of one list file, usable rows only."""
+    return [
+        (cells[0], cells[1], cells[2])
+        for cells in list_cells(path)
+        if WRITTEN.match(cells[1]) and READING.match(cells[0])
+    ]
 
 
 def read_organizations(path):
     """[written] of organizations.tsv: every row (the list holds only names
     that code page 932 can hold; Latin letters and digits are part of many)."""
-    rows = []
-    with open(path, encoding="utf-8") as f:
-        header = f.readline().rstrip("\n").split("\t")
-        if header[:2] != ["reading", "written"]:
-            raise ValueError("%s: unexpected header %r" % (path, header))
-        for line in f:
-            written = line.rstrip("\n").split("\t")[1]
-            if written:
-                rows.append(written)
-    return rows
+    return [cells[1] for cells in list_cells(path) if cells[1]]
 
 
 def load_vocabulary(forms_dir, held):
